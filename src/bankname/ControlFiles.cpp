@@ -1,0 +1,145 @@
+// Readers of the control files.
+#include "bankname/ControlFiles.hpp"
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "platform/Platform.hpp"
+
+namespace basCommon {
+namespace {
+
+std::string Quoted(const std::string& text) { return "「" + text + "」"; }
+
+std::string ReadAll(const std::filesystem::path& path, const std::string& fileName) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    throw std::runtime_error("ファイル" + Quoted(fileName) + "を開けません。(" +
+                             platform::PathToUtf8(path) + ")");
+  }
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+/// Splits at CR LF and at a lone CR; a final line without a line end counts too.
+std::vector<std::string> SplitLines(const std::string& bytes) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes[i] != '\r') {
+      line += bytes[i];
+      continue;
+    }
+    if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
+    lines.push_back(std::move(line));
+    line.clear();
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
+bool IsBlank(std::string_view line) {
+  static constexpr std::string_view kIdeographicSpace = "\u3000";
+  while (!line.empty()) {
+    if (line.front() == ' ') {
+      line.remove_prefix(1);
+    } else if (line.starts_with(kIdeographicSpace)) {
+      line.remove_prefix(kIdeographicSpace.size());
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::vector<std::string> SplitFields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  for (const char c : line) {
+    if (c == ',') {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+/// A name that would end the quoted literal or bracket it stands in, or start another statement
+/// or a comment, in the SQL text it is inserted into.
+bool IsUnsafeName(const std::string& name) {
+  for (const char c : name) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F || c == '\'' || c == '[' || c == ']' || c == ';') return true;
+  }
+  return name.find("--") != std::string::npos || name.find("/*") != std::string::npos;
+}
+
+}  // namespace
+
+std::vector<UsedLine> ReadUsedLines(const std::filesystem::path& folder,
+                                    const std::string& fileName) {
+  const auto path = folder / platform::PathFromUtf8(fileName);
+  std::vector<UsedLine> used;
+  int number = 0;
+  for (const auto& bytes : SplitLines(ReadAll(path, fileName))) {
+    ++number;
+    std::string text;
+    try {
+      text = platform::DecodeCp932(bytes);
+    } catch (const platform::DecodeError&) {
+      throw std::runtime_error(
+          "ファイル" + Quoted(fileName) + "の" + std::to_string(number) +
+          "行目に、コードページ 932 (Shift_JIS) の文字ではないバイトがあります。");
+    }
+    if (!IsBlank(text)) used.push_back({number, SplitFields(text)});
+  }
+  return used;
+}
+
+std::vector<std::string> ReadBankName(const std::filesystem::path& folder, platform::Ui& ui) {
+  try {
+    auto lines = ReadUsedLines(folder, BankNameFile);
+    if (lines.empty()) return {};
+    return std::move(lines.back().fields);
+  } catch (const std::exception& e) {
+    ui.MsgBox(e.what(), platform::Icon::Critical, platform::AppComments);
+    return {};
+  }
+}
+
+BankRecord ParseBankRecord(const std::vector<std::string>& fields) {
+  if (fields.size() < 6) throw std::out_of_range(SubscriptOutOfRange);
+  const std::string& code = fields[3];
+  if (code.empty() || code.find_first_not_of("0123456789") != std::string::npos) {
+    throw std::runtime_error("ファイル" + Quoted(BankNameFile) + "の項目 3 (変更後のコード) " +
+                             Quoted(code) + "は半角数字ではありません。");
+  }
+  return {code, fields[4], fields[5]};
+}
+
+std::vector<TableLine> ReadTableList(const std::filesystem::path& folder,
+                                     const std::string& fileName) {
+  std::vector<TableLine> tables;
+  for (const auto& line : ReadUsedLines(folder, fileName)) {
+    const std::string where =
+        "ファイル" + Quoted(fileName) + "の" + std::to_string(line.number) + "行目";
+    if (line.fields.size() < 4) {
+      throw std::runtime_error(
+          where + "は項目が " + std::to_string(line.fields.size()) +
+          " つしかありません (テーブル名、キー列、名称列、カナ列の 4 つが必要です)。");
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+      if (IsUnsafeName(line.fields[i])) {
+        throw std::runtime_error(where + "の項目 " + std::to_string(i) + " " +
+                                 Quoted(line.fields[i]) + "に、名前に使えない文字があります。");
+      }
+    }
+    if (line.fields[0].empty() || line.fields[1].empty()) {
+      throw std::runtime_error(where + "にテーブル名またはキー列がありません。");
+    }
+    tables.push_back({line.fields[0], line.fields[1], line.fields[2], line.fields[3]});
+  }
+  return tables;
+}
+
+}  // namespace basCommon

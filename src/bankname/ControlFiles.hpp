@@ -1,0 +1,63 @@
+// The control files beside the program: their common text format, the bank record and the
+// table lists.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/Ui.hpp"
+
+namespace basCommon {
+
+inline const std::string BankNameFile = "ORV_BankName";
+inline const std::string NotaraMasterOnlyFile = "ORV_Notara_MasterOnly";
+inline const std::string NotaraAllFile = "ORV_Notara_All";
+inline const std::string VostrelMasterOnlyFile = "ORV_Vostrel_MasterOnly";
+inline const std::string VostrelAllFile = "ORV_Vostrel_All";
+
+/// The description of an access to a field that a record does not have.
+inline const std::string SubscriptOutOfRange = "インデックスが有効範囲にありません。";
+
+/// A line of a control file that is not blank: its number in the file (from 1) and its fields.
+struct UsedLine {
+  int number = 0;
+  std::vector<std::string> fields;
+};
+
+/// Reads `folder`/`fileName`: code page 932, lines ending at CR LF or a lone CR (a lone LF is an
+/// ordinary character), lines of only blanks (U+0020, U+3000) skipped, fields split at every
+/// comma, nothing trimmed. Raises std::runtime_error naming the file (and the line) when the file
+/// cannot be read or holds bytes that are not code page 932.
+std::vector<UsedLine> ReadUsedLines(const std::filesystem::path& folder,
+                                    const std::string& fileName);
+
+/// The fields of the last used line of the bank record file, or none after telling the user why
+/// the file could not be read.
+std::vector<std::string> ReadBankName(const std::filesystem::path& folder, platform::Ui& ui);
+
+/// The values of the bank record that go into the UPDATE statements.
+struct BankRecord {
+  std::string code;  ///< field 3, one or more ASCII digits
+  std::string name;  ///< field 4
+  std::string kana;  ///< field 5
+};
+
+/// Checks the fields read by ReadBankName: six of them at least, and a code of digits only.
+BankRecord ParseBankRecord(const std::vector<std::string>& fields);
+
+/// One line of a table list: a table, its key column, and its name and kana columns (either may
+/// be empty: no update of that column).
+struct TableLine {
+  std::string table;
+  std::string key;
+  std::string nameColumn;
+  std::string kanaColumn;
+};
+
+/// Reads and checks a table list: four fields per line at least, a table and a key column, and
+/// names that cannot end or extend the SQL text they go into.
+std::vector<TableLine> ReadTableList(const std::filesystem::path& folder,
+                                     const std::string& fileName);
+
+}  // namespace basCommon
