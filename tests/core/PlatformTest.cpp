@@ -1,0 +1,87 @@
+// The platform layer: code page 932, environment, the single-instance lock, the process probe.
+#include <gtest/gtest.h>
+
+#include "platform/Platform.hpp"
+#include "startup/ProcessProbe.hpp"
+#include "support/TestSupport.hpp"
+
+namespace {
+
+TEST(Cp932Test, DecodesTheWindowsCodePage) {
+  // Half-width katakana, 0x5C and 0x7E as ASCII, kanji, NEC row 13, IBM extension.
+  EXPECT_EQ(platform::DecodeCp932("\xB1\x5C\x7E\x8A\xBF\x87\x40\xFA\x40\x81\x60"), "ｱ\\~漢①ⅰ～");
+  EXPECT_EQ(platform::DecodeCp932(""), "");
+}
+
+TEST(Cp932Test, RefusesBytesTheCodePageDoesNotDefine) {
+  for (const char* bad : {"\x81\x20", "A\x82", "\x85\x40", "\xA0", "\xFD", "\x80"}) {
+    EXPECT_THROW(platform::DecodeCp932(bad), platform::DecodeError) << bad;
+  }
+}
+
+TEST(Utf16Test, RoundTripsOutsideTheBasicPlane) {
+  const std::string text = "ｶﾅ漢字😀";
+  EXPECT_EQ(platform::ToUtf16(text), u"ｶﾅ漢字😀");
+  EXPECT_EQ(platform::ToUtf8(platform::ToUtf16(text)), text);
+}
+
+TEST(EnvironmentTest, TheAccountVariablesAlwaysHaveAValue) {
+  for (const char* name : {"COMPUTERNAME", "USERDOMAIN", "USERNAME"}) {
+    EXPECT_FALSE(platform::Environment(name).empty()) << name;
+  }
+  EXPECT_EQ(platform::Environment("ORAVEND_SURELY_UNSET_VARIABLE"), "");
+}
+
+TEST(ProgramTest, FolderAndFileExists) {
+  EXPECT_TRUE(platform::FileExists(support::HelperProgram()));
+  const auto folder = platform::ProgramFolder();
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  EXPECT_FALSE(platform::FileExists(folder));
+  EXPECT_FALSE(platform::FileExists(folder / "no-such-file"));
+}
+
+TEST(InstanceLockTest, OfTwoProcessesStartedTogetherExactlyOneIsFirst) {
+  support::TempDir dir;
+  const std::string name = "oravend-test-" + dir.Path().filename().string();
+  const auto result = [&](int i) { return dir.Path() / ("result" + std::to_string(i)); };
+  const auto release = dir.Path() / "release";
+  std::vector<std::unique_ptr<support::ChildProcess>> processes;
+  for (int i = 0; i < 2; ++i) {
+    processes.push_back(std::make_unique<support::ChildProcess>(
+        support::HelperProgram(),
+        std::vector<std::string>{"lock", name, result(i).string(), release.string()}));
+  }
+  ASSERT_TRUE(support::WaitFor(
+      [&] { return std::filesystem::exists(result(0)) && std::filesystem::exists(result(1)); }));
+  const std::string answers = support::ReadFile(result(0)) + "+" + support::ReadFile(result(1));
+  EXPECT_TRUE(answers == "first+another" || answers == "another+first") << answers;
+  {
+    const platform::InstanceLock whileHeld(name);
+    EXPECT_TRUE(whileHeld.AnotherInstance());
+  }
+  support::WriteFile(release, "");
+  for (auto& process : processes) EXPECT_EQ(process->Wait(), 0);
+  const platform::InstanceLock afterwards(name);
+  EXPECT_FALSE(afterwards.AnotherInstance());
+}
+
+class ProcessProbeTest : public testing::Test {
+ protected:
+  bool Running(const std::string& name) { return basCommon::IsProcessRunning(name, ui_); }
+  support::TempDir dir_;
+  support::RecordingUi ui_;
+  const std::string name_ = "Probe" + dir_.Path().filename().string() + ".Target.exe";
+};
+
+TEST_F(ProcessProbeTest, FindsARunningProgramByItsExactName) {
+  EXPECT_FALSE(Running(name_));
+  const auto process = support::StartNamedProcess(dir_.Path(), name_);
+  EXPECT_TRUE(support::WaitFor([&] { return Running(name_); }));
+  std::string lower = name_;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_FALSE(Running(lower));
+  EXPECT_FALSE(Running(name_.substr(0, name_.size() - 4)));
+  EXPECT_TRUE(ui_.boxes.empty());
+}
+
+}  // namespace

@@ -1,0 +1,175 @@
+// The ODBC access layer against the stand-in, through the installed driver.
+#include <gtest/gtest.h>
+
+#include "support/StandIn.hpp"
+
+namespace {
+
+using support::StandIn;
+
+long NativeErrorOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const odbc::Error& e) {
+    return e.NativeError();
+  }
+  return 0;
+}
+
+odbc::Properties Login(const StandIn& server, const std::string& user, const std::string& password,
+                       const std::string& timeout = "10") {
+  return {{"Data Source", server.DataSource()},
+          {"User ID", user},
+          {"Password", password},
+          {"Initial Catalog", "master"},
+          {"Connect Timeout", timeout}};
+}
+
+const char* const kSeed = R"(CREATE DATABASE shop
+GO
+USE shop
+CREATE TABLE dbo.Item (Id int NOT NULL, Name nvarchar(20) NULL, Code char(4) NULL)
+INSERT INTO Item (Id, Name, Code) VALUES (1, N'みらい', '0005'), (2, NULL, '12'), (3, N'B', 'xy')
+CREATE TABLE Codes (Code varchar(4))
+INSERT INTO Codes VALUES ('0005'), ('12')
+)";
+
+class AccessLayerTest : public testing::Test {
+ protected:
+  StandIn server_{{.seed = kSeed}};
+};
+
+TEST_F(AccessLayerTest, TheInstalledDriverIsChosenWithoutASetting) {
+  EXPECT_EQ(odbc::InstalledDriver(), "FreeTDS");
+}
+
+TEST_F(AccessLayerTest, ConnectsWithTheRightPasswordOnly) {
+  odbc::Connection good;
+  good.Open(Login(server_, StandIn::kLogin, StandIn::kPassword));
+  EXPECT_TRUE(good.IsOpen());
+  EXPECT_EQ(good.DefaultDatabase(), "master");
+
+  odbc::Connection bad;
+  try {
+    bad.Open(Login(server_, StandIn::kLogin, "wrong"));
+    FAIL() << "a wrong password logged in";
+  } catch (const odbc::Error& e) {
+    EXPECT_EQ(e.NativeError(), 18456);
+    EXPECT_NE(std::string(e.what()).find("Login failed for user 'sa'."), std::string::npos);
+  }
+  EXPECT_FALSE(bad.IsOpen());
+  EXPECT_EQ(NativeErrorOf([&] { bad.Execute("SELECT 1"); }), 0);
+}
+
+TEST_F(AccessLayerTest, ReadsRowsNullsAndJapaneseText) {
+  auto connection = server_.Connect("shop");
+  const auto results = connection->Execute("SELECT Id, Name, Code FROM Item ORDER BY Id");
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].columns, (std::vector<std::string>{"Id", "Name", "Code"}));
+  ASSERT_EQ(results[0].rows.size(), 3u);
+  EXPECT_EQ(results[0].rows[0][1], "みらい");
+  EXPECT_EQ(results[0].rows[1][1], std::nullopt);
+  EXPECT_EQ(results[0].rows[1][2], "12  ");  // char(4) is blank-padded
+  // A character column compared with a number is compared as a number.
+  EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT COUNT(*) FROM Codes WHERE Code = 5"), 1);
+  EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT COUNT(*) FROM Codes WHERE Code = 0012"), 1);
+}
+
+TEST_F(AccessLayerTest, EveryStatementOfABatchIsAResult) {
+  auto connection = server_.Connect("shop");
+  const auto results = connection->Execute(
+      "UPDATE Item SET Name = N'x' WHERE Id = 1\r\nSELECT COUNT(*) FROM Item\r\n"
+      "DELETE FROM Item WHERE Id > 5\r\n");
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[0].rowsAffected, 1);
+  EXPECT_EQ(results[1].rows.at(0).at(0), "3");
+  EXPECT_EQ(results[2].rowsAffected, 0);
+}
+
+TEST_F(AccessLayerTest, AnErrorInALaterStatementIsRaisedAndTheConnectionStaysUsable) {
+  auto connection = server_.Connect("shop");
+  // The first statement changes no row, which ODBC reports as "no data".
+  for (const char* first :
+       {"UPDATE Item SET Name = N'y' WHERE Id = 1", "UPDATE Item SET Name = N'y' WHERE Id = 99"}) {
+    EXPECT_EQ(NativeErrorOf([&] {
+                connection->Execute(std::string(first) + "\r\nUPDATE NoSuchTable SET A = 1\r\n");
+              }),
+              208)
+        << first;
+  }
+  EXPECT_EQ(
+      NativeErrorOf([&] {
+        connection->Execute("SELECT 1\r\nSELECT 2\r\nSELECT 3\r\nSELECT NoSuchColumn FROM Item");
+      }),
+      207);
+  EXPECT_EQ(
+      NativeErrorOf([&] { connection->Execute("UPDATE Item SET Name = 'z' WHERE Code = 1"); }),
+      245);
+  EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT COUNT(*) FROM Item"), 3);
+}
+
+TEST_F(AccessLayerTest, ChangesTheCurrentDatabaseThroughTheDriver) {
+  auto connection = server_.Connect();
+  connection->SetDefaultDatabase("shop");
+  EXPECT_EQ(connection->DefaultDatabase(), "shop");
+  EXPECT_EQ(server_.Batches().back(), "USE [shop]");
+  EXPECT_EQ(NativeErrorOf([&] { connection->SetDefaultDatabase("nodb"); }), 911);
+  EXPECT_EQ(connection->DefaultDatabase(), "shop");
+}
+
+TEST_F(AccessLayerTest, CommitKeepsAndRollbackDiscards) {
+  auto connection = server_.Connect("shop");
+  auto checker = server_.Connect("shop");
+  {
+    odbc::Transaction transaction(*connection);
+    connection->Execute("UPDATE Item SET Name = N'kept' WHERE Id = 1");
+    transaction.Commit();
+  }
+  {
+    odbc::Transaction transaction(*connection);
+    connection->Execute("UPDATE Item SET Name = N'gone' WHERE Id = 2\r\nDELETE FROM Item");
+  }
+  const auto rows = checker->Execute("SELECT Name FROM Item ORDER BY Id").at(0).rows;
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][0], "kept");
+  EXPECT_EQ(rows[1][0], std::nullopt);
+}
+
+class HeldServerTest : public testing::Test {
+ protected:
+  StandIn server_{{.args = {"--hold", "WAITING:10"}}};
+};
+
+TEST_F(HeldServerTest, TheCommandTimeOutCancelsAStatementAndTheConnectionStaysUsable) {
+  auto connection = server_.Connect();
+  connection->SetCommandTimeout(1);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(connection->Execute("SELECT 'WAITING'"), odbc::Error);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(8));
+  EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT 5"), 5);
+  EXPECT_THROW(connection->SetCommandTimeout(-1), odbc::Error);
+}
+
+TEST(OddPasswordTest, APasswordWithSemicolonBracesAndEqualsLogsIn) {
+  const std::string password = "p;a{s}s=w}o{rd;";
+  StandIn server({.args = {"--login", "odd:" + password}});
+  odbc::Connection connection;
+  connection.Open(Login(server, "odd", password));
+  EXPECT_TRUE(connection.IsOpen());
+}
+
+TEST(UnreachableServerTest, FailsWithinTheLoginTimeOut) {
+  // A listener that never answers: the driver waits for the login reply until the time-out.
+  support::SilentListener listener;
+  odbc::Connection connection;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_THROW(connection.Open({{"Data Source", listener.DataSource()},
+                                {"User ID", "sa"},
+                                {"Password", "x"},
+                                {"Connect Timeout", "2"}}),
+               odbc::Error);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  EXPECT_FALSE(connection.IsOpen());
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+// The settings object's connect attempt and its catalog existence queries.
+#include <gtest/gtest.h>
+
+#include "sqlserver/SQLServer.hpp"
+#include "support/StandIn.hpp"
+
+namespace {
+
+using support::StandIn;
+
+const char* const kSeed = R"(CREATE DATABASE qnt8sys
+GO
+CREATE DATABASE [A'B]
+GO
+USE qnt8sys
+CREATE TABLE dbo.T (C int, D nvarchar(10))
+)";
+
+SQLServer SettingsFor(const std::string& dataSource, const std::string& password) {
+  SQLServer server;
+  server.DataSource(dataSource);
+  server.InitialCatalog("master");
+  server.LoginSecure(false);
+  server.UserID(StandIn::kLogin);
+  server.Password(password);
+  server.ConnectionTimeout(5);
+  return server;
+}
+
+class CatalogTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    connection_ = settings_.GetConnection();
+    ASSERT_TRUE(settings_.ConnectingResult()) << settings_.ConnectingError();
+  }
+  /// The answer, and the text that reached the server for it.
+  std::pair<bool, std::string> Ask(const std::function<bool()>& question) {
+    const bool answer = question();
+    return {answer, server_.Batches().back()};
+  }
+  StandIn server_{{.seed = kSeed}};
+  SQLServer settings_ = SettingsFor(server_.DataSource(), StandIn::kPassword);
+  std::unique_ptr<odbc::Connection> connection_;
+};
+
+TEST_F(CatalogTest, ExistDatabaseSendsExactlyItsTextWithApostrophesDoubled) {
+  auto* c = connection_.get();
+  EXPECT_EQ(Ask([&] { return settings_.ExistDatabase(c, "qnt8sys", false); }),
+            std::make_pair(
+                true, std::string("SELECT COUNT(name) from sys.databases WHERE name = 'qnt8sys'")));
+  EXPECT_EQ(Ask([&] { return settings_.ExistDatabase(c, "A'B", false); }),
+            std::make_pair(
+                true, std::string("SELECT COUNT(name) from sys.databases WHERE name = 'A''B'")));
+  EXPECT_EQ(
+      Ask([&] { return settings_.ExistDatabase(c, "", false); }),
+      std::make_pair(false, std::string("SELECT COUNT(name) from sys.databases WHERE name = ''")));
+  EXPECT_EQ(
+      Ask([&] { return settings_.ExistDatabase(c, "QNT8%", true); }),
+      std::make_pair(true,
+                     std::string("SELECT COUNT(name) from sys.databases WHERE name LIKE 'QNT8%'")));
+  EXPECT_FALSE(settings_.ExistDatabase(c, "qnt8", true));
+  EXPECT_FALSE(settings_.ExistDatabase(c, "qnt8%", false));
+}
+
+TEST_F(CatalogTest, ExistTableAndExistColumnAskTheCurrentDatabase) {
+  auto* c = connection_.get();
+  EXPECT_FALSE(settings_.ExistTable(c, "T"));
+  connection_->SetDefaultDatabase("qnt8sys");
+  EXPECT_EQ(Ask([&] { return settings_.ExistTable(c, "T"); }),
+            std::make_pair(true, std::string("SELECT COUNT(id) FROM dbo.sysobjects WHERE id = "
+                                             "object_id(N'[dbo].[T]') AND OBJECTPROPERTY(id, "
+                                             "N'IsUserTable') = 1;")));
+  EXPECT_EQ(Ask([&] { return settings_.ExistColumn(c, "T", "D"); }),
+            std::make_pair(true, std::string("SELECT COUNT(object_id) FROM sys.columns WHERE Name "
+                                             "= N'D' AND Object_ID = OBJECT_ID(N'[dbo].[T]')")));
+  EXPECT_FALSE(settings_.ExistColumn(c, "T", "E"));
+  EXPECT_FALSE(settings_.ExistColumn(c, "U", "C"));
+  EXPECT_FALSE(settings_.ExistTable(c, "T]"));
+}
+
+TEST_F(CatalogTest, AMissingOrBrokenConnectionAnswersFalse) {
+  EXPECT_FALSE(settings_.ExistDatabase(nullptr, "qnt8sys", false));
+  odbc::Connection unopened;
+  EXPECT_FALSE(settings_.ExistDatabase(&unopened, "qnt8sys", false));
+}
+
+TEST_F(CatalogTest, EachAttemptReportsOnlyItsOwnOutcome) {
+  SQLServer settings = SettingsFor(server_.DataSource(), "wrong");
+  auto first = settings.GetConnection();
+  EXPECT_FALSE(settings.ConnectingResult());
+  EXPECT_EQ(settings.ConnectingError(), "[FreeTDS][SQL Server]Login failed for user 'sa'.");
+  ASSERT_NE(first, nullptr);
+  EXPECT_FALSE(first->IsOpen());
+
+  settings.DataSource("127.0.0.1,1");
+  settings.GetConnection();
+  EXPECT_FALSE(settings.ConnectingResult());
+  EXPECT_EQ(settings.ConnectingError().find("Login failed"), std::string::npos);
+  EXPECT_FALSE(settings.ConnectingError().empty());
+
+  settings.DataSource(server_.DataSource());
+  settings.Password(StandIn::kPassword);
+  auto second = settings.GetConnection();
+  EXPECT_TRUE(settings.ConnectingResult());
+  EXPECT_EQ(settings.ConnectingError(), "");
+  EXPECT_TRUE(second->IsOpen());
+  EXPECT_EQ(second->CommandTimeout(), 5);
+  EXPECT_EQ(second->DefaultDatabase(), "master");
+}
+
+TEST_F(CatalogTest, ANegativeTimeOutFailsTheAttemptAfterTheLogin) {
+  SQLServer settings = SettingsFor(server_.DataSource(), StandIn::kPassword);
+  settings.ConnectionTimeout(-5);
+  auto connection = settings.GetConnection();
+  EXPECT_FALSE(settings.ConnectingResult());
+  EXPECT_FALSE(settings.ConnectingError().empty());
+}
+
+TEST(InstanceNameTest, AServerNameWithAnInstanceIsResolvedThroughTheBrowser) {
+  StandIn server({.address = "127.0.0.31", .instance = "VORNAINSTANCE2"});
+  SQLServer settings = SettingsFor("127.0.0.31\\VORNAINSTANCE2", StandIn::kPassword);
+  settings.GetConnection();
+  EXPECT_TRUE(settings.ConnectingResult()) << settings.ConnectingError();
+}
+
+}  // namespace

@@ -1,0 +1,44 @@
+// Finding the products' company databases by their name patterns.
+#include <gtest/gtest.h>
+
+#include "bankname/CompanyDatabases.hpp"
+#include "support/StandIn.hpp"
+
+namespace {
+
+using basCommon::GetCompanyDatabases;
+using Names = std::vector<std::string>;
+
+std::string CreateDatabases(const Names& names) {
+  std::string seed;
+  for (const auto& name : names) seed += "CREATE DATABASE " + name + "\nGO\n";
+  return seed;
+}
+
+TEST(DiscoveryTest, EachProductGetsItsOwnDatabasesInServerOrder) {
+  support::StandIn server(
+      {.seed = CreateDatabases({"zarvekkdat02", "qnt8dat01", "qntdat99", "QNT7DATA", "qnt1def",
+                                "qnt12def", "zarvekkbank", "zarvekkbank2", "qnt4dat",
+                                "zarvekkdat01", "xqnt8dat01", "qnt8sys", "zarvekksys"})});
+  auto connection = server.Connect();
+  EXPECT_EQ(GetCompanyDatabases(*connection, "NOTARA"),
+            (Names{"qnt8dat01", "QNT7DATA", "qnt1def", "qnt4dat"}));
+  EXPECT_EQ(server.Batches().back(),
+            "SELECT NAME FROM SYS.DATABASES WHERE NAME LIKE 'qnt_dat%' OR NAME LIKE 'qnt_def'");
+  EXPECT_EQ(GetCompanyDatabases(*connection, "VOSTREL"),
+            (Names{"zarvekkdat02", "zarvekkbank", "zarvekkdat01"}));
+  EXPECT_EQ(server.Batches().back(),
+            "SELECT NAME FROM SYS.DATABASES WHERE NAME LIKE 'zarvekkdat%' OR NAME LIKE "
+            "'zarvekkbank'");
+  EXPECT_EQ(connection->DefaultDatabase(), "master");
+}
+
+TEST(DiscoveryTest, AServerWithoutCompanyDatabasesGivesEmptyLists) {
+  support::StandIn server({.seed = CreateDatabases({"qnt8sys", "other"})});
+  auto connection = server.Connect();
+  EXPECT_TRUE(GetCompanyDatabases(*connection, "NOTARA").empty());
+  EXPECT_TRUE(GetCompanyDatabases(*connection, "VOSTREL").empty());
+  EXPECT_THROW(GetCompanyDatabases(*connection, "notara"), std::invalid_argument);
+}
+
+}  // namespace

@@ -1,0 +1,149 @@
+// The start-up sequence: its refusals, the connection, and the product generations.
+#include <gtest/gtest.h>
+
+#include "startup/Main.hpp"
+#include "support/StandIn.hpp"
+
+namespace {
+
+using support::StandIn;
+
+class RecordingStartupHost : public basCommon::StartupHost {
+ public:
+  void MsgBox(const std::string& text, platform::Icon icon, const std::string& title) override {
+    ui.MsgBox(text, icon, title);
+  }
+  void EndProgram() override { ui.EndProgram(); }
+  bool PrevInstance() override { return prevInstance; }
+  void ShowConnectDialog(basCommon::Shared& shared) override {
+    ++dialogs;
+    if (connect) connect(shared);
+  }
+  void ShowMainWindow(basCommon::Shared& shared) override {
+    ++mainWindows;
+    label = shared.ProductLabel;
+  }
+
+  support::RecordingUi ui;
+  bool prevInstance = false;
+  std::function<void(basCommon::Shared&)> connect;
+  int dialogs = 0;
+  int mainWindows = 0;
+  std::string label;
+};
+
+class MainTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    shared_.ProgramFolder = dir_.Path();
+    support::WriteFile(dir_.Path() / "ORV_Notara_MasterOnly", "");
+    support::WriteFile(dir_.Path() / "ORV_Vostrel_MasterOnly", "");
+  }
+  /// The dialog's part: connect with the stand-in's login.
+  static std::function<void(basCommon::Shared&)> ConnectTo(const StandIn& server) {
+    return [&server](basCommon::Shared& shared) {
+      auto& settings = *shared.gSQLServer;
+      settings.DataSource(server.DataSource());
+      settings.InitialCatalog("master");
+      settings.UserID(StandIn::kLogin);
+      settings.Password(StandIn::kPassword);
+      settings.ConnectionTimeout(10);
+      shared.gConnection = settings.GetConnection();
+    };
+  }
+  support::TempDir dir_;
+  basCommon::Shared shared_;
+  RecordingStartupHost host_;
+};
+
+TEST_F(MainTest, ASecondInstanceIsWarnedAndEndsBeforeAnyOtherCheck) {
+  host_.prevInstance = true;
+  std::filesystem::remove(dir_.Path() / "ORV_Notara_MasterOnly");
+  basCommon::Main(shared_, host_);
+  ASSERT_EQ(host_.ui.boxes.size(), 1u);
+  EXPECT_EQ(host_.ui.boxes[0].text, "『Oravend』は既に起動しています。");
+  EXPECT_EQ(host_.ui.boxes[0].icon, platform::Icon::Exclamation);
+  EXPECT_EQ(host_.ui.boxes[0].title, "");
+  EXPECT_EQ(host_.ui.ended, 1);
+  EXPECT_EQ(host_.dialogs, 0);
+}
+
+TEST_F(MainTest, MissingMasterListsAreNamedInOrder) {
+  std::filesystem::remove(dir_.Path() / "ORV_Vostrel_MasterOnly");
+  basCommon::Main(shared_, host_);
+  const std::string tail =
+      "\r\nファイルが検知できないのには以下の原因が考えられます。\r\n・ファイル名に誤りがある。\r\n"
+      "・ファイルが存在しない。";
+  ASSERT_EQ(host_.ui.boxes.size(), 1u);
+  EXPECT_EQ(host_.ui.boxes[0].text,
+            "下記のファイルを検知できませんでした。\r\n・ORV_Vostrel_MasterOnly\r\n" + tail);
+  EXPECT_EQ(host_.ui.boxes[0].icon, platform::Icon::None);
+  EXPECT_EQ(host_.ui.boxes[0].title, "Oravend");
+
+  std::filesystem::remove(dir_.Path() / "ORV_Notara_MasterOnly");
+  RecordingStartupHost again;
+  basCommon::Main(shared_, again);
+  ASSERT_EQ(again.ui.boxes.size(), 1u);
+  EXPECT_EQ(again.ui.boxes[0].text,
+            "下記のファイルを検知できませんでした。\r\n・ORV_Notara_MasterOnly\r\n"
+            "・ORV_Vostrel_MasterOnly\r\n" +
+                tail);
+  EXPECT_EQ(again.ui.ended, 1);
+  EXPECT_EQ(again.dialogs, 0);
+}
+
+TEST_F(MainTest, ARunningProductRefusesTheStartProductAFirst) {
+  support::TempDir programs;
+  const auto productB = support::StartNamedProcess(programs.Path(), "Zarvekk.MainMenu.exe");
+  const auto productA = support::StartNamedProcess(programs.Path(), "Notara.exe");
+  basCommon::Main(shared_, host_);
+  ASSERT_EQ(host_.ui.boxes.size(), 1u);
+  EXPECT_EQ(host_.ui.boxes[0].text, "『ノタラ』が起動中のため、管理ツールを起動できません。");
+  EXPECT_EQ(host_.ui.boxes[0].icon, platform::Icon::None);
+  EXPECT_EQ(host_.ui.boxes[0].title, "Oravend");
+  EXPECT_EQ(host_.ui.ended, 1);
+}
+
+TEST_F(MainTest, ADialogClosedWithoutAConnectionEndsStartUpQuietly) {
+  basCommon::Main(shared_, host_);
+  EXPECT_EQ(host_.dialogs, 1);
+  EXPECT_EQ(host_.mainWindows, 0);
+  EXPECT_TRUE(host_.ui.boxes.empty());
+  EXPECT_EQ(host_.ui.ended, 0);
+}
+
+TEST_F(MainTest, TheProductLabelListsTheGenerationsFoundInTableOrder) {
+  StandIn server({.seed = "CREATE DATABASE zarvekksys\nGO\nCREATE DATABASE qnt8sys\n"});
+  host_.connect = ConnectTo(server);
+  basCommon::Main(shared_, host_);
+  EXPECT_EQ(host_.mainWindows, 1);
+  EXPECT_EQ(host_.label, "Notara8(ノタラ8A,ノタラ8B,ノタラ8C)\r\nトリベル\r\n");
+  EXPECT_EQ(server.Batches(),
+            (std::vector<std::string>{
+                "SELECT COUNT(name) from sys.databases WHERE name = 'qnt8sys'",
+                "SELECT COUNT(name) from sys.databases WHERE name = 'qnt7sys'",
+                "SELECT COUNT(name) from sys.databases WHERE name = 'qnt4sys'",
+                "SELECT COUNT(name) from sys.databases WHERE name = 'zarvekksys'"}));
+}
+
+TEST_F(MainTest, AllOrNoneOfTheGenerations) {
+  StandIn all({.seed = "CREATE DATABASE qnt4sys\nGO\nCREATE DATABASE zarvekksys\nGO\n"
+                       "CREATE DATABASE qnt7sys\nGO\nCREATE DATABASE qnt8sys\n"});
+  host_.connect = ConnectTo(all);
+  basCommon::Main(shared_, host_);
+  EXPECT_EQ(
+      host_.label,
+      "Notara8(ノタラ8A,ノタラ8B,ノタラ8C)\r\nNotara7(ノタラ7A)\r\nNotara4(ノタラ4A,ノタラ4B)\r\n"
+      "トリベル\r\n");
+
+  StandIn none;
+  basCommon::Shared fresh;
+  fresh.ProgramFolder = dir_.Path();
+  RecordingStartupHost host;
+  host.connect = ConnectTo(none);
+  basCommon::Main(fresh, host);
+  EXPECT_EQ(host.mainWindows, 1);
+  EXPECT_EQ(host.label, "");
+}
+
+}  // namespace
