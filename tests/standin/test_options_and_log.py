@@ -1,0 +1,224 @@
+"""Command line, seed, wire log, scripted faults and the ways the stand-in stops."""
+
+import json
+import os
+import select
+import signal
+import subprocess
+import sys
+import tempfile
+import unittest
+
+import pytds
+
+import standin_harness
+from standin_harness import StandIn, StandInTestCase
+
+ADDRESS = "127.0.0.12"
+
+
+def error_of(action):
+    try:
+        action()
+    except pytds.Error as error:
+        return error
+    raise AssertionError("no error was raised")
+
+
+class ServerCase(unittest.TestCase):
+    """Starts a fresh stand-in per test, since faults count batches server-wide."""
+
+    def start(self, *args, **kwargs):
+        server = StandIn(StandInTestCase.BINARY, ADDRESS, *args, **kwargs)
+        self.addCleanup(server.stop)
+        return server
+
+    def run_binary(self, *args, env=None):
+        return subprocess.run([StandInTestCase.BINARY, *args], capture_output=True, text=True,
+                              timeout=30, env=env)
+
+
+class FaultTest(ServerCase):
+    def test_fail_batch_fails_the_nth_batch_without_running_it(self):
+        server = self.start("--fail-batch", "2:1205", seed="CREATE TABLE T (V int)\nINSERT INTO T VALUES (0)")
+        with server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("UPDATE T SET V = 1")
+            error = error_of(lambda: cursor.execute("UPDATE T SET V = 2"))
+            self.assertEqual((error.number, error.severity), (1205, 13))
+            cursor.execute("SELECT V FROM T")
+            self.assertEqual(cursor.fetchall(), [(1,)])
+
+    def test_fail_text_fails_the_first_matching_batch_once(self):
+        server = self.start("--fail-text", "needle:50001", "--fail-text", "other:208")
+        with server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT 'hay'")
+            error = error_of(lambda: cursor.execute("SELECT 'a needle'"))
+            self.assertEqual(error.number, 50001)
+            cursor.execute("SELECT 'a needle'")
+            self.assertEqual(cursor.fetchall(), [("a needle",)])
+            self.assertEqual(error_of(lambda: cursor.execute("SELECT 'other'")).number, 208)
+
+    def test_drop_batch_closes_the_connection_without_reply(self):
+        server = self.start("--drop-batch", "2")
+        with server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT 1")
+            with self.assertRaises(Exception):
+                cursor.execute("SELECT 2")
+        with server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT 3")
+            self.assertEqual(cursor.fetchall(), [(3,)])
+        self.assertEqual(server.batches(), ["SELECT 1", "SELECT 2", "SELECT 3"])
+
+
+class WireLogTest(ServerCase):
+    def test_every_request_is_logged_in_order_before_its_reply(self):
+        server = self.start("--hold", "slow:5", seed="CREATE DATABASE db2")
+        error_of(lambda: server.connect(password="wrong"))
+        sql = "UPDATE x SET a = N'銀行'  \r\nSELECT 1 -- tail\r\n"
+        with server.connect(autocommit=False) as connection, connection.cursor() as cursor:
+            error_of(lambda: cursor.execute(sql))
+            cursor.execute("USE db2")
+            connection.commit()
+            cursor.execute("SELECT 2")
+            connection.rollback()
+        with server.connect(database="db2", timeout=1) as connection, connection.cursor() as cursor:
+            with self.assertRaises(TimeoutError):
+                cursor.execute("SELECT 'slow'")
+            cursor.execute("SELECT 3")
+        log = server.wire_log()
+        self.assertEqual([entry["seq"] for entry in log], list(range(1, len(log) + 1)))
+        view = [{key: value for key, value in entry.items() if key != "seq"} for entry in log]
+        self.assertEqual(view, [
+            {"conn": 1, "login": "sa", "database": "master", "kind": "login", "ok": False},
+            {"conn": 2, "login": "sa", "database": "master", "kind": "login", "ok": True},
+            {"conn": 2, "login": "sa", "database": "master", "kind": "tm", "request": "begin",
+             "new_transaction": False},
+            {"conn": 2, "login": "sa", "database": "master", "kind": "batch", "sql": sql},
+            {"conn": 2, "login": "sa", "database": "master", "kind": "batch", "sql": "USE db2"},
+            {"conn": 2, "login": "sa", "database": "db2", "kind": "tm", "request": "commit",
+             "new_transaction": True},
+            {"conn": 2, "login": "sa", "database": "db2", "kind": "batch", "sql": "SELECT 2"},
+            # pytds cancels the unread result of SELECT 2 before rolling back: an attention
+            # after a complete reply, which must be acknowledged for the rollback to go on.
+            {"conn": 2, "login": "sa", "database": "db2", "kind": "attention"},
+            {"conn": 2, "login": "sa", "database": "db2", "kind": "tm", "request": "rollback",
+             "new_transaction": True},
+            {"conn": 3, "login": "sa", "database": "db2", "kind": "login", "ok": True},
+            {"conn": 3, "login": "sa", "database": "db2", "kind": "batch", "sql": "SELECT 'slow'"},
+            {"conn": 3, "login": "sa", "database": "db2", "kind": "attention"},
+            {"conn": 3, "login": "sa", "database": "db2", "kind": "batch", "sql": "SELECT 3"},
+        ])
+
+
+class SeedAndDataTest(ServerCase):
+    def test_seed_batches_split_at_go_lines(self):
+        seed = ("CREATE DATABASE one\r\n  go  \r\nUSE one\nCREATE TABLE T (S varchar(10))\nGo\n"
+                "INSERT INTO T VALUES ('go')\n-- GO inside a comment line is not a separator\nGO")
+        server = self.start(seed=seed)
+        with server.connect(database="one") as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT S FROM T")
+            self.assertEqual(cursor.fetchall(), [("go",)])
+        self.assertEqual(server.batches(), ["SELECT S FROM T"], "the seed is not a request")
+
+    def test_failing_seed_aborts_start_up(self):
+        with tempfile.TemporaryDirectory() as directory:
+            seed = os.path.join(directory, "seed.sql")
+            with open(seed, "w", encoding="utf-8") as file:
+                file.write("CREATE TABLE T (V int)\nGO\nSELECT 1\nINSERT INTO Nowhere VALUES (1)\nGO\n")
+            result = self.run_binary("--listen", f"{ADDRESS}:0", "--seed", seed)
+        self.assertNotEqual(result.returncode, 0)
+        self.assertNotIn("ready", result.stdout)
+        self.assertIn("batch 2 (script line 4) failed: Msg 208", result.stderr)
+        self.assertIn("Invalid object name 'Nowhere'.", result.stderr)
+
+    def test_data_dir_keeps_databases_across_restarts(self):
+        with tempfile.TemporaryDirectory() as data:
+            first = self.start("--data-dir", data)
+            with first.connect() as connection, connection.cursor() as cursor:
+                cursor.execute("CREATE DATABASE kept USE kept CREATE TABLE T (V nvarchar(5)) "
+                               "INSERT INTO T VALUES (N'値')")
+            self.assertEqual(first.stop(), 0)
+            second = self.start("--data-dir", data)
+            with second.connect(database="kept") as connection, connection.cursor() as cursor:
+                cursor.execute("SELECT V FROM T")
+                self.assertEqual(cursor.fetchall(), [("値",)])
+
+
+class CommandLineTest(ServerCase):
+    def test_bad_options_exit_with_2(self):
+        for args in (["--listen", "localhost:1"], ["--listen", "127.0.0.1"], ["--bogus"],
+                     ["--fail-batch", "x:1"], ["--hold", "text"], ["--login", "nopassword"]):
+            with self.subTest(args=args):
+                result = self.run_binary(*args)
+                self.assertEqual(result.returncode, 2)
+                self.assertIn("oravend-standin: ", result.stderr)
+
+    def test_help(self):
+        result = self.run_binary("--help")
+        self.assertEqual(result.returncode, 0)
+        self.assertIn("--fail-batch N:ERROR", result.stdout)
+
+    def test_logins_with_special_passwords_and_the_default_login(self):
+        server = self.start("--login", "sa:Oravend-Test1", "--login", "Other:p:a;s{s}= x")
+        with server.connect(user="other", password="p:a;s{s}= x") as connection, \
+                connection.cursor() as cursor:
+            cursor.execute("SELECT SUSER_SNAME()")
+            self.assertEqual(cursor.fetchone()[0], "Other")
+        default = self.start(login=None)
+        with default.connect(user="sa", password="Oravend-Demo1") as connection:
+            self.assertIsNotNone(connection)
+
+    def test_ready_file(self):
+        with tempfile.TemporaryDirectory() as directory:
+            ready = os.path.join(directory, "ready")
+            server = self.start("--ready-file", ready)
+            with open(ready, encoding="ascii") as file:
+                self.assertEqual(file.read(), f"{ADDRESS} {server.port}\n")
+
+
+class StopTest(ServerCase):
+    def start_in(self, tmp, *args, **kwargs):
+        return self.start(*args, env=dict(os.environ, TMPDIR=tmp), **kwargs)
+
+    def test_shutdown_statement_stops_the_server_and_removes_its_data(self):
+        with tempfile.TemporaryDirectory() as tmp:
+            server = self.start_in(tmp)
+            self.assertEqual(len(os.listdir(tmp)), 1)
+            with server.connect() as connection, connection.cursor() as cursor:
+                cursor.execute("SHUTDOWN WITH NOWAIT")
+            self.assertEqual(server.process.wait(timeout=10), 0)
+            self.assertEqual(os.listdir(tmp), [])
+
+    def test_sigterm_and_sigint_stop_cleanly(self):
+        for stop_signal in (signal.SIGTERM, signal.SIGINT):
+            with self.subTest(signal=stop_signal), tempfile.TemporaryDirectory() as tmp:
+                server = self.start_in(tmp)
+                connection = server.connect()
+                server.process.send_signal(stop_signal)
+                self.assertEqual(server.process.wait(timeout=10), 0)
+                connection.close()
+                self.assertEqual(os.listdir(tmp), [])
+
+    def test_exit_with_parent(self):
+        # A parent that starts the server with --exit-with-parent and then waits on its stdin.
+        parent_code = (
+            "import subprocess, sys\n"
+            "subprocess.Popen(sys.argv[1:])\n"
+            "sys.stdin.read()\n")
+        parent = subprocess.Popen(
+            [sys.executable, "-c", parent_code, StandInTestCase.BINARY, "--listen", f"{ADDRESS}:0",
+             "--exit-with-parent"],
+            stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True)
+        self.assertTrue(parent.stdout.readline().startswith("ready "))
+        parent.kill()
+        parent.wait(timeout=10)
+        parent.stdin.close()
+        # The server holds the other end of stdout: end of file means it has exited.
+        readable, _, _ = select.select([parent.stdout], [], [], 10)
+        self.assertTrue(readable, "the server did not exit after its parent")
+        self.assertEqual(parent.stdout.read(), "")
+        parent.stdout.close()
+
+
+if __name__ == "__main__":
+    standin_harness.main(ADDRESS)

@@ -1,0 +1,187 @@
+"""Wire-level behaviour: TDS 7.1 to 7.4 with tsql and pytds, multi-packet requests and replies,
+and the DONE and attention framing checked on the raw socket."""
+
+import socket
+import struct
+
+import pytds
+import pytds.tds_base
+
+import standin_harness
+from standin_harness import StandInTestCase
+
+ADDRESS = "127.0.0.14"
+VERSIONS = {"7.1": pytds.tds_base.TDS71, "7.2": pytds.tds_base.TDS72,
+            "7.3": pytds.tds_base.TDS73B, "7.4": pytds.tds_base.TDS74}
+
+
+class RawClient:
+    """Just enough of a TDS client to look at reply messages byte by byte."""
+
+    def __init__(self, server, version=0x74000004):
+        self.version = version
+        self.socket = socket.create_connection((server.address, server.port), timeout=10)
+        self.send(0x12, bytes([0, 0, 6, 0, 1, 0xFF, 0x02]))
+        self.read_message()
+        self.send(0x10, self.login7(server.user, server.password))
+        self.read_message()
+
+    def login7(self, user, password):
+        def obfuscate(text):
+            return bytes((((b << 4) | (b >> 4)) & 0xFF) ^ 0xA5 for b in text.encode("utf-16-le"))
+        fields = [b"", user.encode("utf-16-le"), obfuscate(password)] + [b""] * 9
+        fixed = 94
+        offsets, data = b"", b""
+        for index, value in enumerate(fields):
+            if index == 9:  # ClientID (6 bytes) sits between Database and SSPI
+                offsets += b"\0" * 6
+            offsets += struct.pack("<HH", fixed + len(data), len(value) // 2)
+            data += value
+        offsets += struct.pack("<I", 0)
+        head = struct.pack("<IIIIII", 0, self.version, 4096, 0, 0, 0) + bytes([0xE0, 0x03, 0, 0]) \
+            + struct.pack("<ii", 0, 0x0409)
+        record = head + offsets + data
+        return struct.pack("<I", len(record)) + record[4:]
+
+    def send(self, packet_type, payload, status=0x01):
+        self.socket.sendall(struct.pack(">BBHHBB", packet_type, status, len(payload) + 8, 0, 1, 0)
+                            + payload)
+
+    def batch(self, sql):
+        headers = struct.pack("<IIHQI", 22, 18, 2, 0, 1) if self.version >= 0x72000000 else b""
+        self.send(0x01, headers + sql.encode("utf-16-le"))
+
+    def read_exact(self, size):
+        data = b""
+        while len(data) < size:
+            chunk = self.socket.recv(size - len(data))
+            if not chunk:
+                raise ConnectionError("closed")
+            data += chunk
+        return data
+
+    def read_message(self):
+        """Returns (payload, packet count) of one reply message."""
+        payload, packets = b"", 0
+        while True:
+            packet_type, status, length, _, _, _ = struct.unpack(">BBHHBB", self.read_exact(8))
+            assert packet_type == 0x04
+            payload += self.read_exact(length - 8)
+            packets += 1
+            if status & 0x01:
+                return payload, packets
+
+    def close(self):
+        self.socket.close()
+
+
+def done_statuses(payload, done_size=13):
+    """Statuses of the DONE tokens of a reply made of DONE, ENVCHANGE and INFO tokens only."""
+    statuses, offset = [], 0
+    while offset < len(payload):
+        token = payload[offset]
+        if token == 0xFD:
+            statuses.append(struct.unpack_from("<H", payload, offset + 1)[0])
+            offset += done_size
+        elif token in (0xE3, 0xAB, 0xAA):
+            offset += 3 + struct.unpack_from("<H", payload, offset + 1)[0]
+        else:
+            raise AssertionError(f"unexpected token {token:#x} at {offset}")
+    return statuses
+
+
+class ProtocolTest(StandInTestCase):
+    ARGS = ("--hold", "held:5")
+
+    def test_tsql_with_every_tds_version(self):
+        for version in VERSIONS:
+            with self.subTest(version=version):
+                code, output, messages, errors = self.server.tsql(
+                    "SELECT N'版' + 'x' AS v, CAST(7 AS bigint) AS b\ngo\nSELECT * FROM Missing\ngo\n"
+                    "BEGIN TRAN SELECT @@TRANCOUNT AS t ROLLBACK\ngo\n", tds_version=version)
+                self.assertEqual(messages, [(208, 16)], errors)
+                lines = [line for line in output.splitlines() if line]
+                self.assertEqual(lines, ["v\tb", "版x\t7", "t", "1"])
+
+    def test_pytds_with_every_tds_version(self):
+        for name, version in VERSIONS.items():
+            with self.subTest(version=name), \
+                    self.server.connect(tds_version=version, autocommit=False) as connection, \
+                    connection.cursor() as cursor:
+                cursor.execute("SELECT CAST(1 AS tinyint), CAST(-2 AS smallint), 3, 4000000000, "
+                               "CAST(1 AS bit), NULL, N'あ'")
+                self.assertEqual(cursor.fetchall(), [(1, -2, 3, 4000000000, True, None, "あ")])
+                error = None
+                try:
+                    cursor.execute("SELECT 1 SELECT * FROM Missing")
+                    cursor.nextset()
+                except pytds.ProgrammingError as raised:
+                    error = raised
+                self.assertEqual(error.number if error else None, 208)
+                connection.rollback()
+
+    def test_multi_packet_request_and_reply(self):
+        with self.server.connect() as connection, connection.cursor() as cursor:
+            values = ", ".join(f"({n}, N'値{n:05}')" for n in range(3000))
+            sql = "CREATE TABLE Big (N int, V nvarchar(20)) INSERT INTO Big VALUES " + values
+            self.assertGreater(len(sql.encode("utf-16-le")), 3 * 4096)
+            cursor.execute(sql)
+            cursor.nextset()
+            self.assertEqual(cursor.rowcount, 3000)
+            cursor.execute("SELECT N, V FROM Big ORDER BY N")
+            rows = cursor.fetchall()
+            self.assertEqual(len(rows), 3000)
+            self.assertEqual(rows[2999], (2999, "値02999"))
+            cursor.execute("DROP TABLE Big")
+        self.assertIn(sql, self.server.batches())
+
+    def test_done_more_on_all_but_the_last_done(self):
+        client = RawClient(self.server)
+        try:
+            client.batch("SET NOCOUNT ON SET ANSI_NULLS ON\r\nUSE master")
+            payload, _ = client.read_message()
+            self.assertEqual(done_statuses(payload), [0x01, 0x01, 0x00])
+            client.batch("  ")
+            self.assertEqual(done_statuses(client.read_message()[0]), [0x00])
+        finally:
+            client.close()
+
+    def test_tds71_uses_short_done_tokens(self):
+        client = RawClient(self.server, version=0x71000001)
+        try:
+            client.batch("SET NOCOUNT ON SET ANSI_NULLS ON")
+            payload, _ = client.read_message()
+            self.assertEqual(len(payload), 18)
+            self.assertEqual(done_statuses(payload, done_size=9), [0x01, 0x00])
+        finally:
+            client.close()
+
+    def test_attention_during_and_after_a_request(self):
+        client = RawClient(self.server)
+        try:
+            client.batch("SELECT 'held'")
+            client.send(0x06, b"")
+            first, _ = client.read_message()
+            second, _ = client.read_message()
+            self.assertEqual(done_statuses(first), [0x00])
+            self.assertEqual(done_statuses(second), [0x20])
+            client.batch("SET NOCOUNT ON")
+            client.read_message()
+            client.send(0x06, b"")
+            self.assertEqual(done_statuses(client.read_message()[0]), [0x20])
+        finally:
+            client.close()
+
+    def test_reply_packets_are_split_at_4096_bytes(self):
+        client = RawClient(self.server)
+        try:
+            client.batch("SELECT N'" + "x" * 3000 + "', N'" + "y" * 3000 + "'")
+            payload, packets = client.read_message()
+            self.assertGreater(len(payload), 12000)
+            self.assertEqual(packets, (len(payload) + 4087) // 4088)
+        finally:
+            client.close()
+
+
+if __name__ == "__main__":
+    standin_harness.main(ADDRESS)

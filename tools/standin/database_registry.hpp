@@ -1,0 +1,50 @@
+// The server's list of databases (sys.databases): one SQLite file each, recorded in
+// databases.sqlite inside the data directory so that a kept data directory survives restarts.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sqlite_db.hpp"
+
+namespace standin {
+
+struct DatabaseEntry {
+  int id = 0;
+  std::string name;
+  std::filesystem::path file;
+};
+
+class DatabaseRegistry {
+ public:
+  // Opens the registry in directory and creates master, tempdb, model and msdb if missing.
+  explicit DatabaseRegistry(std::filesystem::path directory);
+
+  std::optional<DatabaseEntry> find(std::string_view name) const;
+  // All databases in database_id order.
+  std::vector<DatabaseEntry> list() const;
+
+  DatabaseEntry create(std::string_view name);  // 1801 if it exists
+  void drop(std::string_view name);             // 3701 if missing, 3702 while in use
+
+  // Sessions announce their current database so that DROP DATABASE can refuse.
+  void enter(int id);
+  void leave(int id);
+
+ private:
+  DatabaseEntry add(std::string_view name, int id, const std::string& file_name);
+  std::optional<DatabaseEntry> find_locked(std::string_view name) const;
+
+  mutable std::mutex mutex_;
+  std::filesystem::path directory_;
+  SqliteDb registry_;
+  std::vector<DatabaseEntry> entries_;
+  std::map<int, int> users_;
+};
+
+}  // namespace standin

@@ -1,0 +1,487 @@
+// Batch execution: parse, compile checks, statement dispatch and transactions.
+#include "engine_session.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "catalog.hpp"
+#include "text.hpp"
+#include "translator.hpp"
+#include "tsql_parser.hpp"
+
+namespace standin {
+
+using tsql::Statement;
+using tsql::StatementKind;
+
+namespace {
+
+bool is_data_statement(StatementKind kind) {
+  return kind == StatementKind::Insert || kind == StatementKind::Update ||
+         kind == StatementKind::Delete || kind == StatementKind::Select;
+}
+
+Value read_value(const SqliteStatement& row, int index, const SqlType& type) {
+  const int storage = row.column_type(index);
+  if (storage == SQLITE_NULL) return std::monostate{};
+  if (type.is_character()) return row.text(index);
+  if (type.kind == TypeKind::Float) return row.real(index);
+  if (storage == SQLITE_FLOAT) return static_cast<std::int64_t>(std::trunc(row.real(index)));
+  return row.integer(index);
+}
+
+// "hh:mm[:ss[.mmm]]" as WAITFOR DELAY takes it.
+std::chrono::milliseconds parse_delay(const std::string& text) {
+  int hours = 0, minutes = 0;
+  double seconds = 0;
+  char tail = 0;
+  const int fields = std::sscanf(text.c_str(), "%d:%d:%lf%c", &hours, &minutes, &seconds, &tail);
+  if (fields < 2 || fields > 3 || hours < 0 || hours > 23 || minutes < 0 || minutes > 59 ||
+      seconds < 0 || seconds >= 60)
+    throw errors::invalid_delay(text);
+  const double total = (hours * 3600 + minutes * 60) * 1000.0 + seconds * 1000.0;
+  return std::chrono::milliseconds(static_cast<std::int64_t>(total));
+}
+
+}  // namespace
+
+EngineSession::EngineSession(const EngineSettings& settings, std::string login, int spid)
+    : settings_(settings), login_(std::move(login)), spid_(spid) {
+  current_ = *settings_.registry.find("master");
+  settings_.registry.enter(current_.id);
+}
+
+EngineSession::~EngineSession() {
+  finish_all(false);
+  settings_.registry.leave(current_.id);
+}
+
+EngineSession::Handle& EngineSession::handle(const DatabaseEntry& entry) {
+  auto found = handles_.find(entry.id);
+  if (found != handles_.end() && found->second->entry.file != entry.file) {
+    // The database was dropped and another took its id.
+    handles_.erase(found);
+    found = handles_.end();
+  }
+  if (found == handles_.end()) {
+    auto created = std::make_unique<Handle>();
+    created->entry = entry;
+    created->db = std::make_unique<SqliteDb>(entry.file);
+    found = handles_.emplace(entry.id, std::move(created)).first;
+  }
+  return *found->second;
+}
+
+TranslationContext EngineSession::context(SqliteDb& db) const {
+  return TranslationContext{db,
+                            settings_.registry,
+                            current_.name,
+                            login_,
+                            settings_.server_name,
+                            settings_.version,
+                            trancount_,
+                            spid_,
+                            rowcount_,
+                            last_error_};
+}
+
+DatabaseEntry EngineSession::usable_database(std::string_view name) const {
+  const auto entry = settings_.registry.find(name);
+  if (!entry) throw errors::database_missing(name);
+  for (const auto& refused : settings_.refused_databases)
+    if (text::collate_equal(refused, entry->name))
+      throw errors::database_refused(login_, entry->name);
+  return *entry;
+}
+
+void EngineSession::switch_to(const DatabaseEntry& entry) {
+  settings_.registry.enter(entry.id);
+  settings_.registry.leave(current_.id);
+  current_ = entry;
+}
+
+void EngineSession::enter_database(std::string_view name) { switch_to(usable_database(name)); }
+
+// --- batches ----------------------------------------------------------------------------
+
+BatchOutcome EngineSession::run_batch(std::string_view sql, ReplySink& sink) {
+  BatchOutcome outcome;
+  std::vector<Statement> statements;
+  try {
+    statements = tsql::parse_batch(sql);
+    compile_check(statements);
+  } catch (const SqlError& error) {
+    last_error_ = error.number();
+    sink.message(error.message(), true, std::max(error.line(), 1));
+    sink.done({.error = true});
+    return outcome;
+  }
+  for (const auto& statement : statements) {
+    if (!execute(statement, sink, outcome)) break;
+  }
+  return outcome;
+}
+
+// SQL Server compiles the whole batch first: syntax errors and unknown columns of existing
+// tables stop it before anything runs; missing tables are resolved when their statement runs.
+void EngineSession::compile_check(const std::vector<Statement>& statements) {
+  for (const auto& statement : statements) {
+    if (statement.kind == StatementKind::Use) return;
+    check_statement(statement);
+  }
+}
+
+void EngineSession::check_statement(const Statement& statement) {
+  auto& db = *current().db;
+  const auto translation_context = context(db);
+  Translator translator(translation_context);
+  try {
+    switch (statement.kind) {
+      case StatementKind::Select:
+        translator.select(*statement.query);
+        break;
+      case StatementKind::Insert:
+        translator.insert(statement);
+        break;
+      case StatementKind::Update:
+        translator.update(statement);
+        break;
+      case StatementKind::Delete:
+        translator.remove(statement);
+        break;
+      case StatementKind::If:
+        translator.condition(*statement.condition);
+        check_statement(*statement.then_branch);
+        if (statement.else_branch) check_statement(*statement.else_branch);
+        break;
+      case StatementKind::Block:
+        for (const auto& inner : statement.body) check_statement(inner);
+        break;
+      default:
+        break;
+    }
+  } catch (SqlError& error) {
+    if (error.reach() != ErrorReach::Compile) return;
+    if (error.line() == 0) error.set_line(statement.line);
+    throw;
+  }
+}
+
+bool EngineSession::execute(const Statement& statement, ReplySink& sink, BatchOutcome& outcome) {
+  try {
+    return run(statement, sink, outcome);
+  } catch (const Cancelled&) {
+    outcome.cancelled = true;
+    return false;
+  } catch (const SqlError& error) {
+    last_error_ = error.number();
+    sink.message(error.message(), true, error.line() > 0 ? error.line() : statement.line);
+    if (error.reach() == ErrorReach::Statement) {
+      if (is_data_statement(statement.kind))
+        sink.message(errors::statement_terminated(), false, statement.line);
+      sink.done({.error = true});
+      return true;
+    }
+    sink.done({.error = true});
+    return false;
+  } catch (const std::exception& failure) {
+    // SQLite or translation failures without a T-SQL meaning end just the statement.
+    last_error_ = 50000;
+    sink.message(errors::internal(failure.what()).message(), true, statement.line);
+    sink.done({.error = true});
+    return true;
+  }
+}
+
+bool EngineSession::run(const Statement& statement, ReplySink& sink, BatchOutcome& outcome) {
+  last_error_ = 0;
+  switch (statement.kind) {
+    case StatementKind::Select:
+      run_select(statement, sink);
+      break;
+    case StatementKind::Insert:
+    case StatementKind::Update:
+    case StatementKind::Delete:
+      run_write(statement, sink);
+      break;
+    case StatementKind::Truncate:
+    case StatementKind::CreateTable:
+    case StatementKind::DropTable:
+    case StatementKind::AlterTableAdd:
+      run_definition(statement, sink);
+      break;
+    case StatementKind::CreateDatabase:
+    case StatementKind::DropDatabase:
+      run_database_statement(statement, sink);
+      break;
+    case StatementKind::Use:
+      change_database(statement.name, sink, statement.line);
+      sink.done({});
+      break;
+    case StatementKind::Set:
+      sink.done({});
+      break;
+    case StatementKind::Begin:
+      begin(sink);
+      sink.done({});
+      break;
+    case StatementKind::Commit:
+      commit(sink);
+      sink.done({});
+      break;
+    case StatementKind::Rollback:
+      rollback(sink);
+      sink.done({});
+      break;
+    case StatementKind::If:
+      if (evaluate_condition(*statement.condition))
+        return execute(*statement.then_branch, sink, outcome);
+      if (statement.else_branch) return execute(*statement.else_branch, sink, outcome);
+      break;
+    case StatementKind::Block:
+      for (const auto& inner : statement.body)
+        if (!execute(inner, sink, outcome)) return false;
+      break;
+    case StatementKind::WaitFor:
+      run_wait(statement, sink);
+      break;
+    case StatementKind::Print:
+      run_print(statement, sink);
+      break;
+    case StatementKind::Shutdown:
+      sink.done({});
+      outcome.shutdown = true;
+      return false;
+    case StatementKind::Exec:
+      throw errors::procedure_missing(statement.name);
+  }
+  return true;
+}
+
+// --- statements -------------------------------------------------------------------------
+
+void EngineSession::run_select(const Statement& statement, ReplySink& sink) {
+  auto& db = *current().db;
+  const auto translation_context = context(db);
+  Translator translator(translation_context);
+  auto query = translator.select(*statement.query);
+  for (auto& column : query.columns)
+    if (column.type.kind == TypeKind::Null) column.type = SqlType::integer(TypeKind::Int);
+  auto rows = db.prepare(query.sql);
+  sink.columns(query.columns);
+  std::uint64_t count = 0;
+  std::vector<Value> values(query.columns.size());
+  while (rows.step()) {
+    for (std::size_t i = 0; i < values.size(); ++i)
+      values[i] = read_value(rows, static_cast<int>(i), query.columns[i].type);
+    sink.row(values);
+    ++count;
+  }
+  rowcount_ = static_cast<std::int64_t>(count);
+  sink.done({.has_count = true, .count = count, .command = Command::Select});
+}
+
+template <typename Body>
+auto EngineSession::write(Handle& target, Body&& body) {
+  auto& db = *target.db;
+  if (trancount_ > 0 && !target.in_transaction) {
+    db.exec("BEGIN IMMEDIATE");
+    target.in_transaction = true;
+  }
+  const bool nested = target.in_transaction;
+  db.exec(nested ? "SAVEPOINT standin_statement" : "BEGIN IMMEDIATE");
+  try {
+    auto result = body(db);
+    db.exec(nested ? "RELEASE standin_statement" : "COMMIT");
+    return result;
+  } catch (...) {
+    if (db.in_transaction()) {
+      sqlite3_exec(db.get(),
+                   nested ? "ROLLBACK TO standin_statement; RELEASE standin_statement" : "ROLLBACK",
+                   nullptr, nullptr, nullptr);
+    }
+    target.in_transaction = nested && db.in_transaction();
+    throw;
+  }
+}
+
+void EngineSession::run_write(const Statement& statement, ReplySink& sink) {
+  auto& target = current();
+  const auto translation_context = context(*target.db);
+  Translator translator(translation_context);
+  TranslatedWrite translated;
+  Command command = Command::Insert;
+  std::string_view verb = "INSERT";
+  if (statement.kind == StatementKind::Insert) {
+    translated = translator.insert(statement);
+  } else if (statement.kind == StatementKind::Update) {
+    translated = translator.update(statement);
+    command = Command::Update;
+    verb = "UPDATE";
+  } else {
+    translated = translator.remove(statement);
+    command = Command::Delete;
+    verb = "DELETE";
+  }
+  std::int64_t changed = 0;
+  try {
+    changed = write(target, [&](SqliteDb& db) {
+      auto prepared = db.prepare(translated.sql);
+      while (prepared.step()) {
+      }
+      return db.changes();
+    });
+  } catch (const SqliteFailure& failure) {
+    const auto& table = translated.table;
+    if (failure.code() == SQLITE_CONSTRAINT_NOTNULL) {
+      const std::string message = failure.what();
+      const auto dot = message.rfind('.');
+      const auto column = dot == std::string::npos ? message : message.substr(dot + 1);
+      throw errors::null_not_allowed(column, translator.qualified(table.name), verb);
+    }
+    if (failure.code() == SQLITE_CONSTRAINT_PRIMARYKEY ||
+        failure.code() == SQLITE_CONSTRAINT_UNIQUE)
+      throw errors::duplicate_key(table.primary_key_name, "dbo." + table.name);
+    throw;
+  }
+  rowcount_ = changed;
+  sink.done({.has_count = true, .count = static_cast<std::uint64_t>(changed), .command = command});
+}
+
+void EngineSession::run_definition(const Statement& statement, ReplySink& sink) {
+  auto& target = current();
+  const auto translation_context = context(*target.db);
+  Translator translator(translation_context);
+  write(target, [&](SqliteDb& db) {
+    switch (statement.kind) {
+      case StatementKind::CreateTable:
+        catalog::create_table(db, translator.table_definition(statement));
+        break;
+      case StatementKind::AlterTableAdd: {
+        auto table = translator.user_table(statement.target());
+        for (auto& column : translator.column_definitions(statement)) {
+          catalog::add_column(db, table, column);
+          table = translator.user_table(statement.target());
+        }
+        break;
+      }
+      case StatementKind::Truncate:
+        db.exec("DELETE FROM " + quote_name(translator.user_table(statement.target()).name));
+        break;
+      default:
+        for (const auto& name : statement.targets) {
+          const auto table = translator.find_user_table(name);
+          if (table) {
+            catalog::drop_table(db, *table);
+          } else if (!statement.if_exists) {
+            throw errors::cannot_drop_table(name.display());
+          }
+        }
+        break;
+    }
+    return 0;
+  });
+  sink.done({});
+}
+
+void EngineSession::run_database_statement(const Statement& statement, ReplySink& sink) {
+  const bool create = statement.kind == StatementKind::CreateDatabase;
+  if (trancount_ > 0)
+    throw errors::not_in_transaction(create ? "CREATE DATABASE" : "DROP DATABASE");
+  if (create) {
+    settings_.registry.create(statement.name);
+  } else {
+    for (const auto& target : statement.targets) {
+      const auto entry = settings_.registry.find(target.object());
+      if (!entry && statement.if_exists) continue;
+      if (entry) handles_.erase(entry->id);
+      settings_.registry.drop(target.object());
+    }
+  }
+  sink.done({});
+}
+
+void EngineSession::change_database(std::string_view name, ReplySink& sink, int line) {
+  const auto entry = usable_database(name);
+  const std::string old_name = current_.name;
+  switch_to(entry);
+  sink.database_changed(old_name, entry.name);
+  sink.message(errors::database_changed(entry.name, 1), false, line);
+}
+
+bool EngineSession::evaluate_condition(const tsql::Expr& condition) {
+  auto& db = *current().db;
+  const auto translation_context = context(db);
+  Translator translator(translation_context);
+  auto result = db.prepare(translator.condition(condition));
+  return result.step() && result.integer(0) != 0;
+}
+
+void EngineSession::run_wait(const Statement& statement, ReplySink& sink) {
+  auto& db = *current().db;
+  const auto translation_context = context(db);
+  Translator translator(translation_context);
+  auto value = db.prepare(translator.scalar(*statement.condition).sql);
+  const std::string delay = value.step() ? value.text(0) : std::string();
+  if (!sink.wait(parse_delay(delay))) throw Cancelled{};
+  sink.done({});
+}
+
+void EngineSession::run_print(const Statement& statement, ReplySink& sink) {
+  auto& db = *current().db;
+  const auto translation_context = context(db);
+  Translator translator(translation_context);
+  auto value = db.prepare(translator.scalar(*statement.condition).sql);
+  const std::string text = value.step() ? value.text(0) : std::string();
+  sink.message({0, 1, 0, text}, false, statement.line);
+  sink.done({});
+}
+
+// --- transactions -----------------------------------------------------------------------
+
+void EngineSession::begin(ReplySink& sink) {
+  if (trancount_++ == 0) {
+    descriptor_ = next_descriptor_++;
+    sink.transaction_began(descriptor_);
+  }
+}
+
+void EngineSession::commit(ReplySink& sink) {
+  if (trancount_ == 0) throw errors::commit_without_begin();
+  if (--trancount_ == 0) {
+    finish_all(true);
+    sink.transaction_ended(true, descriptor_);
+  }
+}
+
+void EngineSession::rollback(ReplySink& sink) {
+  if (trancount_ == 0) throw errors::rollback_without_begin();
+  trancount_ = 0;
+  finish_all(false);
+  sink.transaction_ended(false, descriptor_);
+}
+
+void EngineSession::finish_all(bool commit) noexcept {
+  for (auto& [id, entry] : handles_) {
+    if (!entry->in_transaction) continue;
+    auto* db = entry->db->get();
+    if (sqlite3_exec(db, commit ? "COMMIT" : "ROLLBACK", nullptr, nullptr, nullptr) != SQLITE_OK &&
+        sqlite3_get_autocommit(db) == 0)
+      sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+    entry->in_transaction = false;
+  }
+}
+
+void EngineSession::begin_transaction(ReplySink& sink) { begin(sink); }
+
+void EngineSession::end_transaction(bool commit_work, bool begin_new, ReplySink& sink) {
+  if (trancount_ > 0) {
+    trancount_ = 0;
+    finish_all(commit_work);
+    sink.transaction_ended(commit_work, descriptor_);
+  }
+  if (begin_new) begin(sink);
+}
+
+}  // namespace standin

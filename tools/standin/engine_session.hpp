@@ -1,0 +1,100 @@
+// The T-SQL side of one connection: current database, open transaction, one SQLite handle per
+// database touched, and the execution of batches with SQL Server's error semantics.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "database_registry.hpp"
+#include "reply_sink.hpp"
+#include "sqlite_db.hpp"
+#include "tsql_ast.hpp"
+
+namespace standin {
+
+struct EngineSettings {
+  DatabaseRegistry& registry;
+  std::string server_name;
+  std::string version;
+  std::vector<std::string> refused_databases;
+};
+
+struct BatchOutcome {
+  bool shutdown = false;   // SHUTDOWN ran
+  bool cancelled = false;  // the client cancelled during a wait
+};
+
+class EngineSession {
+ public:
+  EngineSession(const EngineSettings& settings, std::string login, int spid);
+  ~EngineSession();
+  EngineSession(const EngineSession&) = delete;
+  EngineSession& operator=(const EngineSession&) = delete;
+
+  // The login's database: throws SqlError 911 or 916 when it cannot be used.
+  void enter_database(std::string_view name);
+  const std::string& database() const noexcept { return current_.name; }
+  int trancount() const noexcept { return trancount_; }
+
+  BatchOutcome run_batch(std::string_view sql, ReplySink& sink);
+
+  // Transaction-manager requests (packet type 0x0E).
+  void begin_transaction(ReplySink& sink);
+  void end_transaction(bool commit, bool begin_new, ReplySink& sink);
+
+ private:
+  struct Handle {
+    DatabaseEntry entry;
+    std::unique_ptr<SqliteDb> db;
+    bool in_transaction = false;
+  };
+  struct Cancelled {};
+
+  Handle& handle(const DatabaseEntry& entry);
+  Handle& current() { return handle(current_); }
+  TranslationContext context(SqliteDb& db) const;
+  DatabaseEntry usable_database(std::string_view name) const;
+  void switch_to(const DatabaseEntry& entry);
+
+  void compile_check(const std::vector<tsql::Statement>& statements);
+  void check_statement(const tsql::Statement& statement);
+  // Runs one statement and reports its errors; false when the batch must stop.
+  bool execute(const tsql::Statement& statement, ReplySink& sink, BatchOutcome& outcome);
+  bool run(const tsql::Statement& statement, ReplySink& sink, BatchOutcome& outcome);
+
+  void run_select(const tsql::Statement& statement, ReplySink& sink);
+  void run_write(const tsql::Statement& statement, ReplySink& sink);
+  void run_definition(const tsql::Statement& statement, ReplySink& sink);
+  void run_database_statement(const tsql::Statement& statement, ReplySink& sink);
+  void change_database(std::string_view name, ReplySink& sink, int line);
+  void run_wait(const tsql::Statement& statement, ReplySink& sink);
+  void run_print(const tsql::Statement& statement, ReplySink& sink);
+  bool evaluate_condition(const tsql::Expr& condition);
+
+  // Runs body inside the write transaction of handle: the open transaction (with a
+  // savepoint so that a failing statement leaves no trace) or a transaction of its own.
+  template <typename Body>
+  auto write(Handle& handle, Body&& body);
+
+  void begin(ReplySink& sink);
+  void commit(ReplySink& sink);
+  void rollback(ReplySink& sink);
+  void finish_all(bool commit) noexcept;
+
+  const EngineSettings& settings_;
+  std::string login_;
+  int spid_;
+  DatabaseEntry current_;
+  std::map<int, std::unique_ptr<Handle>> handles_;
+  int trancount_ = 0;
+  std::uint64_t descriptor_ = 0;
+  std::uint64_t next_descriptor_ = 1;
+  std::int64_t rowcount_ = 0;
+  int last_error_ = 0;
+};
+
+}  // namespace standin

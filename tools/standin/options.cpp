@@ -1,0 +1,125 @@
+// Parsing of the command-line options.
+#include "options.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <string_view>
+
+namespace standin {
+namespace {
+
+template <typename Number>
+Number number(const std::string& option, std::string_view text) {
+  Number value{};
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || ec != std::errc() || end != text.data() + text.size())
+    throw UsageError(option + ": '" + std::string(text) + "' is not a valid number");
+  return value;
+}
+
+// Splits "LEFT:RIGHT" at the last ':' so that LEFT may contain colons.
+std::pair<std::string, std::string> split_last(const std::string& option,
+                                               const std::string& value) {
+  const auto colon = value.rfind(':');
+  if (colon == std::string::npos || colon == 0)
+    throw UsageError(option + ": expected a value of the form X:Y, got '" + value + "'");
+  return {value.substr(0, colon), value.substr(colon + 1)};
+}
+
+int error_number(const std::string& option, std::string_view text) {
+  const int error = number<int>(option, text);
+  if (error <= 0) throw UsageError(option + ": the error number must be positive");
+  return error;
+}
+
+}  // namespace
+
+const char* usage_text() {
+  return "usage: oravend-standin [options]\n"
+         "  --listen ADDR:PORT      TCP address to listen on (default 127.0.0.1:0)\n"
+         "  --login NAME:PASSWORD   an SQL Server login (repeatable; default sa:Oravend-Demo1)\n"
+         "  --instance NAME         answer SQL Server Browser requests on UDP ADDR:1434\n"
+         "  --data-dir DIR          directory of the SQLite files (default: temporary)\n"
+         "  --seed FILE             T-SQL script run before listening (GO separates batches)\n"
+         "  --wire-log FILE         append one JSON line per request received\n"
+         "  --ready-file FILE       write \"ADDR PORT\" to FILE when listening\n"
+         "  --exit-with-parent      exit when the parent process goes away\n"
+         "  --fail-batch N:ERROR    the Nth SQL batch fails with error ERROR\n"
+         "  --fail-text TEXT:ERROR  the first SQL batch containing TEXT fails with ERROR\n"
+         "  --hold TEXT:SECONDS     hold SQL batches containing TEXT before running them\n"
+         "  --drop-batch N          close the connection when the Nth SQL batch arrives\n"
+         "  --refuse-use DB         using database DB fails with error 916 (repeatable)\n"
+         "  --help                  show this text\n";
+}
+
+Options parse_options(int argc, const char* const* argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string option = argv[i];
+    std::optional<std::string> inline_value;
+    if (const auto equals = option.find('=');
+        option.rfind("--", 0) == 0 && equals != std::string::npos) {
+      inline_value = option.substr(equals + 1);
+      option.resize(equals);
+    }
+    auto value = [&]() -> std::string {
+      if (inline_value) return *inline_value;
+      if (i + 1 >= argc) throw UsageError(option + " needs a value");
+      return argv[++i];
+    };
+    if (option == "--help") {
+      options.help = true;
+    } else if (option == "--exit-with-parent") {
+      options.exit_with_parent = true;
+    } else if (option == "--listen") {
+      try {
+        options.listen = parse_endpoint(value());
+      } catch (const std::invalid_argument& error) {
+        throw UsageError("--listen: " + std::string(error.what()));
+      }
+    } else if (option == "--login") {
+      const auto text = value();
+      const auto colon = text.find(':');
+      if (colon == std::string::npos || colon == 0)
+        throw UsageError("--login: expected NAME:PASSWORD, got '" + text + "'");
+      options.logins.push_back({text.substr(0, colon), text.substr(colon + 1)});
+    } else if (option == "--instance") {
+      options.instance = value();
+      if (options.instance->empty()) throw UsageError("--instance: the name may not be empty");
+    } else if (option == "--data-dir") {
+      options.data_dir = value();
+    } else if (option == "--seed") {
+      options.seed = value();
+    } else if (option == "--wire-log") {
+      options.wire_log = value();
+    } else if (option == "--ready-file") {
+      options.ready_file = value();
+    } else if (option == "--fail-batch") {
+      const auto [batch, error] = split_last(option, value());
+      const auto n = number<std::uint64_t>(option, batch);
+      if (n == 0) throw UsageError("--fail-batch: batches are counted from 1");
+      options.fail_batches.emplace_back(n, error_number(option, error));
+    } else if (option == "--fail-text") {
+      const auto [text, error] = split_last(option, value());
+      options.fail_texts.emplace_back(text, error_number(option, error));
+    } else if (option == "--hold") {
+      const auto [text, seconds_text] = split_last(option, value());
+      const double seconds = number<double>(option, seconds_text);
+      if (!(seconds >= 0) || !std::isfinite(seconds))
+        throw UsageError("--hold: the seconds must not be negative");
+      options.holds.emplace_back(text, std::chrono::milliseconds(std::llround(seconds * 1000)));
+    } else if (option == "--drop-batch") {
+      const auto n = number<std::uint64_t>(option, value());
+      if (n == 0) throw UsageError("--drop-batch: batches are counted from 1");
+      options.drop_batches.push_back(n);
+    } else if (option == "--refuse-use") {
+      options.refused_databases.push_back(value());
+    } else {
+      throw UsageError("unknown option '" + option + "'");
+    }
+  }
+  if (options.logins.empty()) options.logins.push_back({"sa", "Oravend-Demo1"});
+  return options;
+}
+
+}  // namespace standin

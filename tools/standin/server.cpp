@@ -1,0 +1,221 @@
+// Listener, connection threads and the stop sequence.
+#include "server.hpp"
+
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include <sqlite3.h>
+
+#include "browser.hpp"
+#include "database_registry.hpp"
+#include "fault_plan.hpp"
+#include "seed.hpp"
+#include "tds_connection.hpp"
+#include "wire_log.hpp"
+
+namespace standin {
+namespace {
+
+// A directory that exists for the life of the object: the given one, or a fresh temporary
+// one that is removed again.
+class DataDirectory {
+ public:
+  explicit DataDirectory(const std::optional<std::filesystem::path>& given) {
+    if (given) {
+      path_ = *given;
+      std::filesystem::create_directories(path_);
+      return;
+    }
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/oravend-standin-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) throw_errno("mkdtemp");
+    path_ = pattern;
+    temporary_ = true;
+  }
+  ~DataDirectory() {
+    std::error_code ignored;
+    if (temporary_) std::filesystem::remove_all(path_, ignored);
+  }
+  DataDirectory(const DataDirectory&) = delete;
+  DataDirectory& operator=(const DataDirectory&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+  bool temporary_ = false;
+};
+
+// One accepted connection and the thread serving it. The descriptor is closed under the mutex
+// so that the stop sequence never shuts down a reused descriptor number.
+struct ConnectionSlot {
+  std::mutex mutex;
+  UniqueFd fd;
+  std::thread thread;
+  std::atomic<bool> finished{false};
+};
+
+class Listener {
+ public:
+  Listener(UniqueFd socket, ConnectionContext& context)
+      : socket_(std::move(socket)), context_(context) {}
+  ~Listener() {
+    if (thread_.joinable()) thread_.join();
+  }
+  Listener(const Listener&) = delete;
+  Listener& operator=(const Listener&) = delete;
+
+  void start() {
+    thread_ = std::thread([this] { accept_loop(); });
+  }
+
+ private:
+  void accept_loop() {
+    int next_id = 1;
+    while (wait_readable(socket_.get(), context_.stop, std::nullopt) == WaitResult::Readable) {
+      const int client = ::accept4(socket_.get(), nullptr, nullptr, SOCK_CLOEXEC);
+      if (client < 0) continue;
+      const int on = 1;
+      ::setsockopt(client, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+      reap(false);
+      auto slot = std::make_unique<ConnectionSlot>();
+      slot->fd.reset(client);
+      auto* raw = slot.get();
+      const int id = next_id++;
+      raw->thread = std::thread([this, raw, id] {
+        TdsConnection(raw->fd.get(), id, context_).serve();
+        std::lock_guard lock(raw->mutex);
+        raw->fd.reset();
+        raw->finished = true;
+      });
+      slots_.push_back(std::move(slot));
+    }
+    for (auto& slot : slots_) {
+      std::lock_guard lock(slot->mutex);
+      if (slot->fd) ::shutdown(slot->fd.get(), SHUT_RDWR);
+    }
+    reap(true);
+  }
+
+  void reap(bool all) {
+    for (auto it = slots_.begin(); it != slots_.end();) {
+      if (all || (*it)->finished) {
+        (*it)->thread.join();
+        it = slots_.erase(it);
+      } else {
+        ++it;
+      }
+    }
+  }
+
+  UniqueFd socket_;
+  ConnectionContext& context_;
+  std::list<std::unique_ptr<ConnectionSlot>> slots_;
+  std::thread thread_;
+};
+
+struct StopOnExit {
+  StopSignal& stop;
+  ~StopOnExit() { stop.raise(); }
+};
+
+void write_ready_file(const std::filesystem::path& file, const std::string& line) {
+  const auto temporary = file.string() + ".tmp" + std::to_string(::getpid());
+  {
+    std::ofstream out(temporary, std::ios::trunc);
+    out << line;
+    if (!out.flush()) throw std::runtime_error("cannot write " + temporary);
+  }
+  std::filesystem::rename(temporary, file);
+}
+
+UniqueFd stop_signals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGINT);
+  // Blocked before any thread starts, so every thread inherits the mask.
+  if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) throw_errno("pthread_sigmask");
+  UniqueFd fd(::signalfd(-1, &signals, SFD_CLOEXEC));
+  if (!fd) throw_errno("signalfd");
+  return fd;
+}
+
+}  // namespace
+
+int run_server(const Options& options) {
+  const pid_t parent = ::getppid();
+  ::signal(SIGPIPE, SIG_IGN);
+  const auto signals = stop_signals();
+  StopSignal stop;
+
+  DataDirectory data(options.data_dir);
+  DatabaseRegistry registry(data.path());
+  const std::string server_name = options.instance ? "STANDIN\\" + *options.instance : "STANDIN";
+  const EngineSettings engine{registry, server_name,
+                              "Microsoft SQL Server 2022 (RTM-CU12) - 16.0.4223.1 (X64)\n"
+                              "\tOravend TDS stand-in (SQLite " +
+                                  std::string(sqlite3_libversion()) + ") on Linux\n",
+                              options.refused_databases};
+  if (options.seed) {
+    try {
+      run_seed(*options.seed, engine);
+    } catch (const SeedError& error) {
+      std::cerr << "oravend-standin: " << error.what() << "\n";
+      return 1;
+    }
+  }
+
+  WireLog wire_log(options.wire_log);
+  FaultPlan faults;
+  for (const auto& [batch, error] : options.fail_batches) faults.fail_batch(batch, error);
+  for (const auto& [text, error] : options.fail_texts) faults.fail_text(text, error);
+  for (const auto& [text, duration] : options.holds) faults.hold_text(text, duration);
+  for (const auto batch : options.drop_batches) faults.drop_batch(batch);
+
+  ConnectionContext context{options.logins, engine, wire_log,
+                            faults,         stop,   [&stop] { stop.raise(); }};
+  auto socket = listen_tcp(options.listen);
+  const auto port = local_port(socket.get());
+  std::unique_ptr<Browser> browser;
+  if (options.instance)
+    browser = std::make_unique<Browser>(options.listen.host, *options.instance, port, stop);
+  Listener listener(std::move(socket), context);
+  listener.start();
+
+  std::jthread watchdog;
+  if (options.exit_with_parent) {
+    watchdog = std::jthread([&stop, parent] {
+      while (wait_readable(stop.fd(), stop, std::chrono::milliseconds(200)) == WaitResult::TimedOut)
+        if (::getppid() != parent) stop.raise();
+    });
+  }
+  // Destroyed first: whichever way this function is left, the threads above are told to stop
+  // before they are joined.
+  const StopOnExit stop_on_exit{stop};
+
+  const std::string ready = options.listen.host + " " + std::to_string(port) + "\n";
+  if (options.ready_file) write_ready_file(*options.ready_file, ready);
+  std::cout << "ready " << ready << std::flush;
+
+  while (wait_readable(signals.get(), stop, std::nullopt) == WaitResult::Readable) {
+    signalfd_siginfo info{};
+    if (::read(signals.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info))
+      stop.raise();
+  }
+  return 0;
+}
+
+}  // namespace standin

@@ -1,0 +1,315 @@
+// The collation and scalar functions that translated statements call inside SQLite: T-SQL
+// comparison and LIKE, implicit and explicit conversions with SQL Server's errors, and
+// object-name parsing for OBJECT_ID.
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "sqlite_db.hpp"
+#include "text.hpp"
+
+namespace standin {
+namespace {
+
+std::string_view arg_text(sqlite3_value* value) {
+  const auto* data = sqlite3_value_text(value);
+  const int size = sqlite3_value_bytes(value);
+  if (data == nullptr) return {};
+  return {reinterpret_cast<const char*>(data), static_cast<std::size_t>(size)};
+}
+
+bool is_null(sqlite3_value* value) { return sqlite3_value_type(value) == SQLITE_NULL; }
+
+void raise(sqlite3_context* context, SqlError error) {
+  auto* errors = static_cast<FunctionErrors*>(sqlite3_user_data(context));
+  sqlite3_result_error(context, error.what(), -1);
+  errors->pending = std::move(error);
+}
+
+struct IntRange {
+  std::int64_t low;
+  std::int64_t high;
+};
+
+IntRange range_of(std::string_view type) {
+  if (type == "tinyint") return {0, 255};
+  if (type == "smallint") return {-32768, 32767};
+  if (type == "bigint")
+    return {std::numeric_limits<std::int64_t>::min(), std::numeric_limits<std::int64_t>::max()};
+  return {std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()};
+}
+
+// SQL Server's rules for character-to-integer conversion: optional blanks around an optional
+// sign and digits; an empty string is 0.
+enum class ParseResult { Ok, Invalid, Overflow };
+ParseResult parse_integer(std::string_view text, std::int64_t& out) {
+  auto trimmed = text::trim_blanks(text);
+  bool negative = false;
+  if (!trimmed.empty() && (trimmed.front() == '+' || trimmed.front() == '-')) {
+    negative = trimmed.front() == '-';
+    trimmed.remove_prefix(1);
+  }
+  if (trimmed.empty()) {
+    out = 0;
+    return text::trim_blanks(text).empty() ? ParseResult::Ok : ParseResult::Invalid;
+  }
+  for (const char c : trimmed)
+    if (c < '0' || c > '9') return ParseResult::Invalid;
+  std::uint64_t magnitude = 0;
+  const auto [end, ec] =
+      std::from_chars(trimmed.data(), trimmed.data() + trimmed.size(), magnitude);
+  if (ec != std::errc() || end != trimmed.data() + trimmed.size()) return ParseResult::Overflow;
+  const auto limit = static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max());
+  if (magnitude > limit + (negative ? 1 : 0)) return ParseResult::Overflow;
+  out = negative ? static_cast<std::int64_t>(0 - magnitude) : static_cast<std::int64_t>(magnitude);
+  return ParseResult::Ok;
+}
+
+// tsql_int(value, source type, target type)
+void tsql_int(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (is_null(argv[0])) return sqlite3_result_null(context);
+  const std::string source(arg_text(argv[1]));
+  const std::string target(arg_text(argv[2]));
+  const auto range = range_of(target);
+  std::int64_t value = 0;
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+      value = sqlite3_value_int64(argv[0]);
+      break;
+    case SQLITE_FLOAT: {
+      const double real = std::trunc(sqlite3_value_double(argv[0]));
+      if (real < static_cast<double>(range.low) || real > static_cast<double>(range.high))
+        return raise(context, errors::arithmetic_overflow(target, std::to_string(real)));
+      value = static_cast<std::int64_t>(real);
+      break;
+    }
+    default: {
+      const auto text = arg_text(argv[0]);
+      const auto parsed = parse_integer(text, value);
+      if (parsed == ParseResult::Invalid)
+        return raise(context, errors::conversion_failed(source, text, target));
+      if (parsed == ParseResult::Overflow || value < range.low || value > range.high)
+        return raise(context, errors::conversion_overflow(source, text, target));
+      return sqlite3_result_int64(context, value);
+    }
+  }
+  if (value < range.low || value > range.high)
+    return raise(context, errors::arithmetic_overflow(target, std::to_string(value)));
+  sqlite3_result_int64(context, value);
+}
+
+// tsql_bit(value, source type)
+void tsql_bit(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (is_null(argv[0])) return sqlite3_result_null(context);
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+      return sqlite3_result_int(context, sqlite3_value_int64(argv[0]) != 0 ? 1 : 0);
+    case SQLITE_FLOAT:
+      return sqlite3_result_int(context, sqlite3_value_double(argv[0]) != 0.0 ? 1 : 0);
+    default:
+      break;
+  }
+  const auto text = arg_text(argv[0]);
+  const auto upper = text::ascii_upper(text::trim_blanks(text));
+  if (upper == "TRUE") return sqlite3_result_int(context, 1);
+  if (upper == "FALSE") return sqlite3_result_int(context, 0);
+  std::int64_t value = 0;
+  if (parse_integer(text, value) != ParseResult::Ok)
+    return raise(context, errors::conversion_failed(arg_text(argv[1]), text, "bit"));
+  sqlite3_result_int(context, value != 0 ? 1 : 0);
+}
+
+// tsql_float(value, source type)
+void tsql_float(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (is_null(argv[0])) return sqlite3_result_null(context);
+  if (sqlite3_value_type(argv[0]) != SQLITE_TEXT)
+    return sqlite3_result_double(context, sqlite3_value_double(argv[0]));
+  const std::string text(text::trim_blanks(arg_text(argv[0])));
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || end != text.c_str() + text.size()) {
+    return raise(context, SqlError(8114, 16, 5,
+                                   "Error converting data type " + std::string(arg_text(argv[1])) +
+                                       " to float.",
+                                   ErrorReach::Batch));
+  }
+  sqlite3_result_double(context, value);
+}
+
+std::string value_as_text(sqlite3_value* value) {
+  switch (sqlite3_value_type(value)) {
+    case SQLITE_INTEGER:
+      return std::to_string(sqlite3_value_int64(value));
+    case SQLITE_FLOAT: {
+      char buffer[32];
+      const auto [end, ec] =
+          std::to_chars(buffer, buffer + sizeof buffer, sqlite3_value_double(value));
+      return ec == std::errc() ? std::string(buffer, end) : std::string();
+    }
+    default:
+      return std::string(arg_text(value));
+  }
+}
+
+// tsql_text(value, max units, national, pad, table, column): table NULL truncates silently
+// (CAST), otherwise over-long values raise 2628 (assignment).
+void tsql_text(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (is_null(argv[0])) return sqlite3_result_null(context);
+  std::string value = value_as_text(argv[0]);
+  const auto max_units = sqlite3_value_int64(argv[1]);
+  const bool national = sqlite3_value_int(argv[2]) != 0;
+  const bool pad = sqlite3_value_int(argv[3]) != 0;
+  if (max_units >= 0) {
+    const auto limit = static_cast<std::size_t>(max_units);
+    if (text::measure_units(value, national) > limit) {
+      const auto trimmed = text::trim_trailing_blanks(value);
+      if (text::measure_units(trimmed, national) <= limit) {
+        value = text::truncate_units(value, limit, national);
+      } else if (!is_null(argv[4])) {
+        return raise(context, errors::truncation(arg_text(argv[4]), arg_text(argv[5]),
+                                                 text::truncate_units(value, limit, national)));
+      } else {
+        value = text::truncate_units(value, limit, national);
+      }
+    }
+    if (pad) {
+      const auto used = text::measure_units(value, national);
+      if (used < limit) value.append(limit - used, ' ');
+    }
+  }
+  sqlite3_result_text(context, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+}
+
+// tsql_like(value, pattern[, escape])
+void tsql_like(sqlite3_context* context, int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i)
+    if (is_null(argv[i])) return sqlite3_result_null(context);
+  char32_t escape = 0;
+  if (argc == 3) {
+    const auto escape_text = text::decode_utf8(arg_text(argv[2]));
+    if (!escape_text.empty()) escape = escape_text.front();
+  }
+  const auto value = value_as_text(argv[0]);
+  sqlite3_result_int(context, text::like(value, arg_text(argv[1]), escape) ? 1 : 0);
+}
+
+// Splits "[db].[dbo].[t]", "dbo.t" or "t" into parts; false for malformed names.
+bool split_object_name(std::string_view name, std::vector<std::string>& parts) {
+  parts.assign(1, std::string());
+  std::size_t i = 0;
+  while (i < name.size()) {
+    const char c = name[i];
+    if (c == '[' || c == '"') {
+      const char close = c == '[' ? ']' : '"';
+      if (!parts.back().empty()) return false;
+      ++i;
+      for (;;) {
+        if (i >= name.size()) return false;
+        if (name[i] == close) {
+          if (i + 1 < name.size() && name[i + 1] == close) {
+            parts.back() += close;
+            i += 2;
+            continue;
+          }
+          ++i;
+          break;
+        }
+        parts.back() += name[i++];
+      }
+      if (i < name.size() && name[i] != '.') return false;
+    } else if (c == '.') {
+      parts.emplace_back();
+      ++i;
+    } else {
+      parts.back() += c;
+      ++i;
+    }
+  }
+  return parts.size() <= 4;
+}
+
+// tsql_object_name(name, current database): the object part if the name is in schema dbo of
+// the current database, otherwise NULL.
+void tsql_object_name(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (is_null(argv[0])) return sqlite3_result_null(context);
+  std::vector<std::string> parts;
+  if (!split_object_name(arg_text(argv[0]), parts) || parts.size() > 3 || parts.back().empty())
+    return sqlite3_result_null(context);
+  if (parts.size() >= 2 && !parts[parts.size() - 2].empty() &&
+      !text::collate_equal(parts[parts.size() - 2], "dbo"))
+    return sqlite3_result_null(context);
+  if (parts.size() == 3 && !parts[0].empty() && !text::collate_equal(parts[0], arg_text(argv[1])))
+    return sqlite3_result_null(context);
+  const auto& object = parts.back();
+  sqlite3_result_text(context, object.data(), static_cast<int>(object.size()), SQLITE_TRANSIENT);
+}
+
+void divide(sqlite3_context* context, sqlite3_value** argv, bool modulo) {
+  if (is_null(argv[0]) || is_null(argv[1])) return sqlite3_result_null(context);
+  const bool integers = sqlite3_value_type(argv[0]) == SQLITE_INTEGER &&
+                        sqlite3_value_type(argv[1]) == SQLITE_INTEGER;
+  if (integers) {
+    const auto a = sqlite3_value_int64(argv[0]);
+    const auto b = sqlite3_value_int64(argv[1]);
+    if (b == 0) return raise(context, errors::divide_by_zero());
+    if (b == -1) return sqlite3_result_int64(context, modulo ? 0 : -a);
+    return sqlite3_result_int64(context, modulo ? a % b : a / b);
+  }
+  const double a = sqlite3_value_double(argv[0]);
+  const double b = sqlite3_value_double(argv[1]);
+  if (b == 0.0) return raise(context, errors::divide_by_zero());
+  sqlite3_result_double(context, modulo ? std::fmod(a, b) : a / b);
+}
+
+void tsql_div(sqlite3_context* context, int, sqlite3_value** argv) { divide(context, argv, false); }
+void tsql_mod(sqlite3_context* context, int, sqlite3_value** argv) { divide(context, argv, true); }
+
+// tsql_len(value): characters without trailing blanks.
+void tsql_len(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (is_null(argv[0])) return sqlite3_result_null(context);
+  const auto value = value_as_text(argv[0]);
+  const auto length = text::decode_utf8(text::trim_trailing_blanks(value)).size();
+  sqlite3_result_int64(context, static_cast<std::int64_t>(length));
+}
+
+int collate(void*, int left_size, const void* left, int right_size, const void* right) {
+  return text::collate_compare(
+      {static_cast<const char*>(left), static_cast<std::size_t>(left_size)},
+      {static_cast<const char*>(right), static_cast<std::size_t>(right_size)});
+}
+
+}  // namespace
+
+void register_sql_functions(sqlite3* db, FunctionErrors* errors) {
+  using Function = void (*)(sqlite3_context*, int, sqlite3_value**);
+  struct Entry {
+    const char* name;
+    int arguments;
+    Function function;
+  };
+  static constexpr Entry kFunctions[] = {
+      {"tsql_int", 3, tsql_int},
+      {"tsql_bit", 2, tsql_bit},
+      {"tsql_float", 2, tsql_float},
+      {"tsql_text", 6, tsql_text},
+      {"tsql_like", 2, tsql_like},
+      {"tsql_like", 3, tsql_like},
+      {"tsql_object_name", 2, tsql_object_name},
+      {"tsql_div", 2, tsql_div},
+      {"tsql_mod", 2, tsql_mod},
+      {"tsql_len", 1, tsql_len},
+  };
+  for (const auto& entry : kFunctions) {
+    const int rc = sqlite3_create_function_v2(db, entry.name, entry.arguments,
+                                              SQLITE_UTF8 | SQLITE_DETERMINISTIC, errors,
+                                              entry.function, nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) throw std::runtime_error(std::string("cannot register ") + entry.name);
+  }
+  if (sqlite3_create_collation_v2(db, "tsql", SQLITE_UTF8, nullptr, collate, nullptr) != SQLITE_OK)
+    throw std::runtime_error("cannot register the tsql collation");
+}
+
+}  // namespace standin
