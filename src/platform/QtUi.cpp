@@ -16,7 +16,11 @@ void QtUi::MsgBox(const std::string& text, Icon icon, const std::string& title) 
   QMessageBox box(kIcons[static_cast<int>(icon)], QString::fromStdString(title), DisplayText(text),
                   QMessageBox::Ok);
   box.setTextFormat(Qt::PlainText);
+  // A message box shows the arrow even while the application shows the hourglass.
+  const bool busy = QApplication::overrideCursor() != nullptr;
+  if (busy) QApplication::setOverrideCursor(Qt::ArrowCursor);
   box.exec();
+  if (busy) QApplication::restoreOverrideCursor();
 }
 
 void QtUi::EndProgram() {
