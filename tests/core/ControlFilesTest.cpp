@@ -14,6 +14,15 @@ constexpr const char* kNewName =
     "\x90\x56\x82\xDD\x82\xE7\x82\xA2\x8B\xE2\x8D\x73";                       // 新みらい銀行
 constexpr const char* kNewKana = "\xBC\xDD\xD0\xD7\xB2\xB7\xDE\xDD\xBA\xB3";  // ｼﾝﾐﾗｲｷﾞﾝｺｳ
 
+std::string DescriptionOf(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "no error";
+}
+
 class ControlFilesTest : public testing::Test {
  protected:
   std::vector<Fields> Read(const std::string& bytes) {
@@ -23,12 +32,7 @@ class ControlFilesTest : public testing::Test {
     return fields;
   }
   std::string ErrorOf(const std::string& bytes) {
-    try {
-      Read(bytes);
-    } catch (const std::runtime_error& e) {
-      return e.what();
-    }
-    return "no error";
+    return DescriptionOf([&] { Read(bytes); });
   }
   support::TempDir dir_;
 };
@@ -120,12 +124,7 @@ class TableListTest : public ControlFilesTest {
     return basCommon::ReadTableList(dir_.Path(), "ORV_List");
   }
   std::string ListError(const std::string& bytes) {
-    try {
-      ReadList(bytes);
-    } catch (const std::runtime_error& e) {
-      return e.what();
-    }
-    return "no error";
+    return DescriptionOf([&] { ReadList(bytes); });
   }
 };
 

@@ -7,6 +7,7 @@
 namespace {
 
 using support::StandIn;
+using Boxes = std::vector<support::RecordingUi::Box>;
 
 class RecordingStartupHost : public basCommon::StartupHost {
  public:
@@ -60,10 +61,8 @@ TEST_F(MainTest, ASecondInstanceIsWarnedAndEndsBeforeAnyOtherCheck) {
   host_.prevInstance = true;
   std::filesystem::remove(dir_.Path() / "ORV_Notara_MasterOnly");
   basCommon::Main(shared_, host_);
-  ASSERT_EQ(host_.ui.boxes.size(), 1u);
-  EXPECT_EQ(host_.ui.boxes[0].text, "『Oravend』は既に起動しています。");
-  EXPECT_EQ(host_.ui.boxes[0].icon, platform::Icon::Exclamation);
-  EXPECT_EQ(host_.ui.boxes[0].title, "");
+  EXPECT_EQ(host_.ui.boxes,
+            (Boxes{{"『Oravend』は既に起動しています。", platform::Icon::Exclamation, ""}}));
   EXPECT_EQ(host_.ui.ended, 1);
   EXPECT_EQ(host_.dialogs, 0);
 }
@@ -74,11 +73,9 @@ TEST_F(MainTest, MissingMasterListsAreNamedInOrder) {
   const std::string tail =
       "\r\nファイルが検知できないのには以下の原因が考えられます。\r\n・ファイル名に誤りがある。\r\n"
       "・ファイルが存在しない。";
-  ASSERT_EQ(host_.ui.boxes.size(), 1u);
-  EXPECT_EQ(host_.ui.boxes[0].text,
-            "下記のファイルを検知できませんでした。\r\n・ORV_Vostrel_MasterOnly\r\n" + tail);
-  EXPECT_EQ(host_.ui.boxes[0].icon, platform::Icon::None);
-  EXPECT_EQ(host_.ui.boxes[0].title, "Oravend");
+  EXPECT_EQ(host_.ui.boxes,
+            (Boxes{{"下記のファイルを検知できませんでした。\r\n・ORV_Vostrel_MasterOnly\r\n" + tail,
+                    platform::Icon::None, "Oravend"}}));
 
   std::filesystem::remove(dir_.Path() / "ORV_Notara_MasterOnly");
   RecordingStartupHost again;
@@ -97,10 +94,8 @@ TEST_F(MainTest, ARunningProductRefusesTheStartProductAFirst) {
   const auto productB = support::StartNamedProcess(programs.Path(), "Zarvekk.MainMenu.exe");
   const auto productA = support::StartNamedProcess(programs.Path(), "Notara.exe");
   basCommon::Main(shared_, host_);
-  ASSERT_EQ(host_.ui.boxes.size(), 1u);
-  EXPECT_EQ(host_.ui.boxes[0].text, "『ノタラ』が起動中のため、管理ツールを起動できません。");
-  EXPECT_EQ(host_.ui.boxes[0].icon, platform::Icon::None);
-  EXPECT_EQ(host_.ui.boxes[0].title, "Oravend");
+  EXPECT_EQ(host_.ui.boxes, (Boxes{{"『ノタラ』が起動中のため、管理ツールを起動できません。",
+                                    platform::Icon::None, "Oravend"}}));
   EXPECT_EQ(host_.ui.ended, 1);
 }
 

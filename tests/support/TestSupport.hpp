@@ -83,6 +83,7 @@ class RecordingUi : public platform::Ui {
     std::string text;
     platform::Icon icon;
     std::string title;
+    bool operator==(const Box&) const = default;
   };
   void MsgBox(const std::string& text, platform::Icon icon, const std::string& title) override {
     boxes.push_back({text, icon, title});
