@@ -84,4 +84,15 @@ TEST_F(ProcessProbeTest, FindsARunningProgramByItsExactName) {
   EXPECT_TRUE(ui_.boxes.empty());
 }
 
+#ifndef _WIN32
+TEST_F(ProcessProbeTest, FindsAWindowsProgramByItsFirstArgument) {
+  // A compatibility layer runs a Windows program under its own executable and passes the
+  // program's Windows path as the first argument.
+  const support::ChildProcess process("/bin/bash",
+                                      {"-c", "exec -a 'C:\\Apps\\" + name_ + "' '" +
+                                                 support::HelperProgram().string() + "' sleep 60"});
+  EXPECT_TRUE(support::WaitFor([&] { return Running(name_); }));
+}
+#endif
+
 }  // namespace
