@@ -80,6 +80,16 @@ class StandIn:
         return result.returncode, result.stdout, messages, result.stderr
 
 
+def error_of(action):
+    """Runs action and returns the pytds error it raised."""
+    import pytds
+    try:
+        action()
+    except pytds.Error as error:
+        return error
+    raise AssertionError("no error was raised")
+
+
 class StandInTestCase(unittest.TestCase):
     """Gives each test class its own stand-in; BINARY and ADDRESS are set by the script."""
 

@@ -9,20 +9,11 @@ import sys
 import tempfile
 import unittest
 
-import pytds
 
 import standin_harness
-from standin_harness import StandIn, StandInTestCase
+from standin_harness import StandIn, StandInTestCase, error_of
 
 ADDRESS = "127.0.0.12"
-
-
-def error_of(action):
-    try:
-        action()
-    except pytds.Error as error:
-        return error
-    raise AssertionError("no error was raised")
 
 
 class ServerCase(unittest.TestCase):

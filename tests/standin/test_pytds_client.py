@@ -4,10 +4,9 @@ time-outs and multi-statement batches."""
 import threading
 import time
 
-import pytds
 
 import standin_harness
-from standin_harness import StandInTestCase
+from standin_harness import StandInTestCase, error_of
 
 SEED = """
 CREATE DATABASE qnt8sys
@@ -22,20 +21,11 @@ USE qnt_dat01
 CREATE TABLE dbo.Bank (Code varchar(4) NOT NULL PRIMARY KEY, Name nvarchar(20) NULL,
                        Kana char(6) NULL, Kind tinyint NULL, Amount bigint NULL, Active bit NULL)
 INSERT INTO Bank (Code, Name, Kana, Kind, Amount, Active)
-VALUES ('0005', N'三菱銀行', 'ﾐﾂﾋﾞｼ', 1, 5000000000, 1), ('0009', N'住友銀行', 'ｽﾐﾄﾓ', 2, NULL, 0)
+VALUES ('0005', N'青葉銀行', 'ｱｵﾊﾞｷ', 1, 5000000000, 1), ('0009', N'光陽銀行', 'ｺｳﾖｳ', 2, NULL, 0)
 CREATE TABLE Branch (Code char(4) NOT NULL, Branch smallint NOT NULL, Name varchar(10) NULL,
                      PRIMARY KEY (Code, Branch))
 INSERT INTO Branch VALUES ('0005', 1, 'Head'), ('0005', 2, 'East'), ('0009', 1, 'Head')
 """
-
-
-def error_of(action):
-    """Runs action and returns the pytds error it raised."""
-    try:
-        action()
-    except pytds.Error as error:
-        return error
-    raise AssertionError("no error was raised")
 
 
 class LoginTest(StandInTestCase):
@@ -84,8 +74,8 @@ class QueryTest(StandInTestCase):
     def test_values_come_back_typed_and_char_columns_padded(self):
         self.cursor.execute("SELECT Code, Name, Kana, Kind, Amount, Active FROM Bank ORDER BY Code")
         self.assertEqual(self.cursor.fetchall(), [
-            ("0005", "三菱銀行", "ﾐﾂﾋﾞｼ ", 1, 5000000000, True),
-            ("0009", "住友銀行", "ｽﾐﾄﾓ  ", 2, None, False),
+            ("0005", "青葉銀行", "ｱｵﾊﾞｷ ", 1, 5000000000, True),
+            ("0009", "光陽銀行", "ｺｳﾖｳ  ", 2, None, False),
         ])
         self.assertEqual([column[0] for column in self.cursor.description],
                          ["Code", "Name", "Kana", "Kind", "Amount", "Active"])
@@ -101,7 +91,7 @@ class QueryTest(StandInTestCase):
     def test_text_compares_ignore_case_and_trailing_blanks(self):
         self.cursor.execute("SELECT COUNT(*) FROM Branch WHERE Name = 'HEAD   '")
         self.assertEqual(self.cursor.fetchone()[0], 2)
-        self.cursor.execute("SELECT COUNT(*) FROM Bank WHERE Kana = N'ﾐﾂﾋﾞｼ'")
+        self.cursor.execute("SELECT COUNT(*) FROM Bank WHERE Kana = N'ｱｵﾊﾞｷ'")
         self.assertEqual(self.cursor.fetchone()[0], 1)
 
     def test_catalog_queries_the_tool_sends(self):
