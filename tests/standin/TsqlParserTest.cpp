@@ -94,6 +94,31 @@ TEST(TsqlParserTest, ProcedureNameAloneOnlyAtBatchStart) {
             "Incorrect syntax near 'sp_who'.");
 }
 
+TEST(TsqlParserTest, CollateClausesOfDatabasesAndColumns) {
+  EXPECT_EQ(tsql::parse_batch("CREATE DATABASE d COLLATE Latin1_General_CI_AS").front().collation,
+            "Latin1_General_CI_AS");
+  EXPECT_EQ(tsql::parse_batch("CREATE DATABASE d USE d").front().collation, "");
+  const auto table = tsql::parse_batch(
+      "CREATE TABLE t (a varchar(5) COLLATE Japanese_XJIS_140_CI_AS_UTF8 NOT NULL,"
+      " b nchar(2) NULL COLLATE database_default, c int)");
+  ASSERT_EQ(table.front().definitions.size(), 3u);
+  EXPECT_EQ(table.front().definitions[0].collation, "Japanese_XJIS_140_CI_AS_UTF8");
+  EXPECT_EQ(table.front().definitions[0].nullable, false);
+  EXPECT_EQ(table.front().definitions[1].collation, "");
+  EXPECT_EQ(tsql::parse_batch("ALTER TABLE t ADD x char(1) COLLATE Greek_CI_AS")
+                .front()
+                .definitions.front()
+                .collation,
+            "Greek_CI_AS");
+  const auto unknown = syntax_error("SELECT 1\nCREATE TABLE t (a varchar(5) COLLATE Elvish_CI_AS)");
+  EXPECT_EQ(std::to_string(unknown.number()) + " " + unknown.message().text,
+            "448 Invalid collation 'Elvish_CI_AS'.");
+  EXPECT_EQ(unknown.line(), 2);
+  EXPECT_EQ(unknown.reach(), ErrorReach::Compile);
+  EXPECT_EQ(syntax_error("CREATE DATABASE d COLLATE").number(), 102);
+  EXPECT_EQ(syntax_error("SELECT 'a' COLLATE Latin1_General_CI_AS").number(), 156);
+}
+
 TEST(SeedScriptTest, SplitsAtGoLinesOnly) {
   const auto batches = split_script(
       "\xEF\xBB\xBF"

@@ -3,6 +3,7 @@
 import json
 import os
 import re
+import resource
 import subprocess
 import tempfile
 import unittest
@@ -15,8 +16,10 @@ class StandIn:
 
     DEFAULT_LOGIN = ("sa", "Oravend-Demo1")
 
-    def __init__(self, binary, address, *args, login=("sa", "Oravend-Test1"), seed=None, env=None):
-        """login=None starts the server without --login (its default login applies)."""
+    def __init__(self, binary, address, *args, login=("sa", "Oravend-Test1"), seed=None, env=None,
+                 open_files=None):
+        """login=None starts the server without --login (its default login applies);
+        open_files limits the descriptors the server may hold."""
         self.directory = tempfile.TemporaryDirectory(prefix="standin-test-")
         self.wire_log_path = os.path.join(self.directory.name, "wire.log")
         self.user, self.password = login or self.DEFAULT_LOGIN
@@ -29,8 +32,11 @@ class StandIn:
                 file.write(seed)
             command += ["--seed", seed_path]
         command += list(args)
+        def limit():
+            resource.setrlimit(resource.RLIMIT_NOFILE, (open_files, open_files))
         self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                        text=True, env=env)
+                                        text=True, env=env,
+                                        preexec_fn=limit if open_files else None)
         line = self.process.stdout.readline()
         if not line.startswith("ready "):
             self.process.wait(timeout=10)

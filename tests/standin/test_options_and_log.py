@@ -1,12 +1,16 @@
 """Command line, seed, wire log, scripted faults and the ways the stand-in stops."""
 
+import ctypes
+import itertools
 import json
 import os
 import select
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 
@@ -14,6 +18,46 @@ import standin_harness
 from standin_harness import StandIn, StandInTestCase, error_of
 
 ADDRESS = "127.0.0.12"
+
+
+class DirectoryEvents:
+    """Closes and removals of files in some directories, in the order they happened (inotify)."""
+
+    CLOSE = 0x08 | 0x10  # IN_CLOSE_WRITE | IN_CLOSE_NOWRITE
+    DELETE = 0x200       # IN_DELETE
+
+    def __init__(self, *directories):
+        self.libc = ctypes.CDLL(None, use_errno=True)
+        self.fd = self.libc.inotify_init1(os.O_NONBLOCK | os.O_CLOEXEC)
+        if self.fd < 0:
+            raise OSError(ctypes.get_errno(), "inotify_init1")
+        self.directories = {}
+        for directory in directories:
+            watch = self.libc.inotify_add_watch(self.fd, os.fsencode(directory),
+                                                self.CLOSE | self.DELETE)
+            if watch < 0:
+                raise OSError(ctypes.get_errno(), "inotify_add_watch")
+            self.directories[watch] = directory
+
+    def read(self):
+        """Everything queued so far as (directory, name, CLOSE or DELETE)."""
+        events = []
+        while True:
+            try:
+                data = os.read(self.fd, 65536)
+            except BlockingIOError:
+                return events
+            offset = 0
+            while offset < len(data):
+                watch, mask, _, size = struct.unpack_from("iIII", data, offset)
+                name = data[offset + 16:offset + 16 + size].rstrip(b"\0").decode()
+                offset += 16 + size
+                if watch in self.directories:
+                    kind = self.DELETE if mask & self.DELETE else self.CLOSE
+                    events.append((self.directories[watch], name, kind))
+
+    def close(self):
+        os.close(self.fd)
 
 
 class ServerCase(unittest.TestCase):
@@ -59,6 +103,34 @@ class FaultTest(ServerCase):
             cursor.execute("SELECT 3")
             self.assertEqual(cursor.fetchall(), [(3,)])
         self.assertEqual(server.batches(), ["SELECT 1", "SELECT 2", "SELECT 3"])
+
+    def test_drop_reply_runs_the_batch_cuts_its_reply_and_rolls_its_transaction_back(self):
+        server = self.start("--drop-reply", "3", seed="CREATE TABLE T (V int)\nINSERT INTO T VALUES (1)")
+        with server.connect() as bystander, bystander.cursor() as watching:
+            watching.execute("SELECT V FROM T")
+            with server.connect(autocommit=False) as connection, connection.cursor() as cursor:
+                cursor.execute("UPDATE T SET V = 2")
+                error_of(lambda: cursor.execute("UPDATE T SET V = V + 10"))
+            watching.execute("SELECT V FROM T")
+            self.assertEqual(watching.fetchall(), [(1,)])
+            # A write lock left behind would make this wait and fail with 1222.
+            watching.execute("UPDATE T SET V = 3")
+            self.assertEqual(watching.rowcount, 1)
+        self.assertEqual(server.batches(), ["SELECT V FROM T", "UPDATE T SET V = 2",
+                                            "UPDATE T SET V = V + 10", "SELECT V FROM T",
+                                            "UPDATE T SET V = 3"])
+
+    def test_reply_delay_holds_back_every_reply(self):
+        server = self.start("--reply-delay", "2.5")
+        requests = 40
+        started = time.monotonic()
+        with server.connect(autocommit=False) as connection, connection.cursor() as cursor:
+            for _ in range(requests):
+                cursor.execute("SET NOCOUNT ON")
+            connection.commit()
+        elapsed = time.monotonic() - started
+        # Prelogin, login, begin, the batches and the commit: each reply waits 2.5 ms at least.
+        self.assertGreaterEqual(elapsed, (requests + 4) * 0.0025)
 
 
 class WireLogTest(ServerCase):
@@ -135,10 +207,28 @@ class SeedAndDataTest(ServerCase):
                 self.assertEqual(cursor.fetchall(), [("値",)])
 
 
+    def test_a_session_visiting_many_databases_keeps_few_files_open(self):
+        names = [f"qnt8dat{n:04}" for n in range(300)]
+        seed = "".join(f"CREATE DATABASE {name}\nGO\nUSE {name}\n"
+                       "CREATE TABLE Bank (Code varchar(4), Name nvarchar(20), Kind int)\n"
+                       "INSERT INTO Bank VALUES ('0005', N'青葉銀行', 1), ('0009', N'光陽銀行', 2)\nGO\n"
+                       for name in names)
+        # Three files per database would not fit if every database stayed open.
+        server = self.start(seed=seed, open_files=256)
+        with server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT NAME FROM SYS.DATABASES WHERE NAME LIKE 'qnt_dat%'")
+            self.assertEqual([row[0] for row in cursor.fetchall()], names)
+            for name in names:
+                cursor.execute(f"USE [{name}]")
+                cursor.execute("SELECT COUNT(*), DB_NAME() FROM Bank")
+                self.assertEqual(cursor.fetchone(), (2, name))
+
+
 class CommandLineTest(ServerCase):
     def test_bad_options_exit_with_2(self):
         for args in (["--listen", "localhost:1"], ["--listen", "127.0.0.1"], ["--bogus"],
-                     ["--fail-batch", "x:1"], ["--hold", "text"], ["--login", "nopassword"]):
+                     ["--fail-batch", "x:1"], ["--hold", "text"], ["--login", "nopassword"],
+                     ["--reply-delay", "-1"], ["--reply-delay", "1ms"], ["--drop-reply", "0"]):
             with self.subTest(args=args):
                 result = self.run_binary(*args)
                 self.assertEqual(result.returncode, 2)
@@ -148,6 +238,8 @@ class CommandLineTest(ServerCase):
         result = self.run_binary("--help")
         self.assertEqual(result.returncode, 0)
         self.assertIn("--fail-batch N:ERROR", result.stdout)
+        self.assertIn("--reply-delay MS", result.stdout)
+        self.assertIn("--drop-reply N", result.stdout)
 
     def test_logins_with_special_passwords_and_the_default_login(self):
         server = self.start("--login", "sa:Oravend-Test1", "--login", "Other:p:a;s{s}= x")
@@ -180,6 +272,34 @@ class StopTest(ServerCase):
             self.assertEqual(server.process.wait(timeout=10), 0)
             self.assertEqual(os.listdir(tmp), [])
 
+    def test_ready_file_goes_only_after_every_data_file_is_closed_and_removed(self):
+        for how, keep_data in itertools.product(("shutdown", "sigterm"), (False, True)):
+            with self.subTest(how=how, keep_data=keep_data), tempfile.TemporaryDirectory() as tmp, \
+                    tempfile.TemporaryDirectory() as signals:
+                ready = os.path.join(signals, "ready")
+                args = ["--ready-file", ready] + (["--data-dir", tmp] if keep_data else [])
+                server = self.start_in(tmp, *args)
+                events = DirectoryEvents(tmp, signals)
+                self.addCleanup(events.close)
+                with server.connect() as connection, connection.cursor() as cursor:
+                    cursor.execute("CREATE DATABASE one USE one CREATE TABLE T (V int) "
+                                   "INSERT INTO T VALUES (1)")
+                    if how == "shutdown":
+                        cursor.execute("SHUTDOWN")
+                    else:
+                        server.process.send_signal(signal.SIGTERM)
+                self.assertEqual(server.process.wait(timeout=10), 0)
+                seen = events.read()
+                # Once the process is gone every close and removal it caused is in the queue.
+                self.assertEqual(seen[-1], (signals, "ready", DirectoryEvents.DELETE))
+                self.assertTrue(any(directory == tmp for directory, _, _ in seen))
+                left = os.listdir(tmp)
+                if keep_data:
+                    self.assertEqual([name for name in left if name.endswith(("-wal", "-shm"))], [])
+                    self.assertIn("databases.sqlite", left)
+                else:
+                    self.assertEqual(left, [])
+
     def test_sigterm_and_sigint_stop_cleanly(self):
         for stop_signal in (signal.SIGTERM, signal.SIGINT):
             with self.subTest(signal=stop_signal), tempfile.TemporaryDirectory() as tmp:
@@ -209,6 +329,22 @@ class StopTest(ServerCase):
         self.assertTrue(readable, "the server did not exit after its parent")
         self.assertEqual(parent.stdout.read(), "")
         parent.stdout.close()
+
+    def test_exit_when_idle(self):
+        server = StandIn(StandInTestCase.BINARY, ADDRESS, "--exit-when-idle", "1")
+        try:
+            # While a client is connected the server stays, however long it is quiet.
+            connection = server.connect()
+            with self.assertRaises(subprocess.TimeoutExpired):
+                server.process.wait(timeout=2.5)
+            connection.close()
+            self.assertEqual(server.process.wait(timeout=10), 0)
+        finally:
+            server.stop()
+        for bad in ("0", "-1", "x"):
+            result = subprocess.run([StandInTestCase.BINARY, "--exit-when-idle", bad],
+                                    capture_output=True, text=True, timeout=10)
+            self.assertEqual(result.returncode, 2, bad)
 
 
 if __name__ == "__main__":

@@ -183,5 +183,37 @@ class ProtocolTest(StandInTestCase):
             client.close()
 
 
+class CutReplyTest(StandInTestCase):
+    ARGS = ("--drop-reply", "1", "--drop-reply", "2")
+
+    def cut_reply(self, sql):
+        """Sends sql on a new connection; returns (length in the packet header, bytes received)."""
+        client = RawClient(self.server)
+        try:
+            client.batch(sql)
+            received = b""
+            for _ in range(100):
+                chunk = client.socket.recv(65536)
+                if not chunk:
+                    break
+                received += chunk
+            else:
+                self.fail("the server kept the connection open")
+            return struct.unpack_from(">H", received, 2)[0], received
+        finally:
+            client.close()
+
+    def test_the_reply_is_cut_inside_its_first_packet_and_the_connection_closed(self):
+        length, received = self.cut_reply("SELECT N'" + "x" * 100 + "'")
+        self.assertEqual(received[0:2], b"\x04\x01", "a one-packet reply: EOM set")
+        self.assertLess(len(received), length)
+        self.assertEqual(len(received) - 8, (length - 8) // 2, "about half of the reply")
+        length, received = self.cut_reply("SELECT N'" + "y" * 6000 + "'")
+        self.assertEqual((received[0:2], length), (b"\x04\x00", 4096), "the first of several packets")
+        self.assertGreater(len(received), 8)
+        self.assertLess(len(received), length)
+        self.assertEqual(self.server.batches()[0], "SELECT N'" + "x" * 100 + "'")
+
+
 if __name__ == "__main__":
     standin_harness.main(ADDRESS)

@@ -378,6 +378,99 @@ class TimeoutTest(StandInTestCase):
             cursor.execute("UPDATE T SET V = 1")
 
 
+class CollationTest(StandInTestCase):
+    SEED = """
+CREATE DATABASE latin COLLATE Latin1_General_CI_AS
+GO
+CREATE DATABASE utf COLLATE Latin1_General_100_CI_AS_SC_UTF8
+GO
+USE latin
+CREATE TABLE Bank (Id int, L varchar(10), N nvarchar(10), J varchar(10) COLLATE Japanese_CI_AS,
+                   U varchar(10) COLLATE Japanese_XJIS_140_CI_AS_UTF8 NOT NULL,
+                   D char(4) COLLATE database_default)
+ALTER TABLE Bank ADD G nvarchar(5) COLLATE Greek_CI_AS NULL, K varchar(5) COLLATE Korean_Wansung_CI_AS
+GO
+USE utf
+CREATE TABLE Bank (Id int, L varchar(10), N nvarchar(10))
+"""
+
+    def setUp(self):
+        self.connection = self.server.connect(database="latin")
+        self.cursor = self.connection.cursor()
+        self.cursor.execute("DELETE FROM Bank")
+
+    def tearDown(self):
+        self.connection.close()
+
+    def query(self, sql):
+        self.cursor.execute(sql)
+        return self.cursor.fetchall()
+
+    def test_databases_and_columns_report_their_collation(self):
+        self.assertEqual(self.query("SELECT name, collation_name FROM sys.databases WHERE database_id IN (1, 5, 6) "
+                                    "ORDER BY database_id"),
+                         [("master", "Japanese_CI_AS"), ("latin", "Latin1_General_CI_AS"),
+                          ("utf", "Latin1_General_100_CI_AS_SC_UTF8")])
+        self.assertEqual(self.query("SELECT name, system_type_id, collation_name FROM sys.columns "
+                                    "WHERE object_id = OBJECT_ID('Bank') ORDER BY column_id"),
+                         [("Id", 56, None), ("L", 167, "Latin1_General_CI_AS"),
+                          ("N", 231, "Latin1_General_CI_AS"), ("J", 167, "Japanese_CI_AS"),
+                          ("U", 167, "Japanese_XJIS_140_CI_AS_UTF8"), ("D", 175, "Latin1_General_CI_AS"),
+                          ("G", 231, "Greek_CI_AS"), ("K", 167, "Korean_Wansung_CI_AS")])
+        self.assertEqual(self.query("SELECT OBJECT_NAME(OBJECT_ID('Bank')), OBJECT_NAME(OBJECT_ID('Bank'), DB_ID()),"
+                                    " OBJECT_NAME(OBJECT_ID('Bank'), 1), OBJECT_NAME(12345)"),
+                         [("Bank", "Bank", None, None)])
+
+    def test_code_pages_of_collations(self):
+        expected = {"Japanese_CI_AS": 932, "Japanese_XJIS_140_CI_AS_UTF8": 65001,
+                    "Latin1_General_100_CI_AS_SC_UTF8": 65001, "Latin1_General_CI_AS": 1252,
+                    "SQL_Latin1_General_CP1_CI_AS": 1252, "Chinese_PRC_CI_AS": 936,
+                    "Chinese_Taiwan_Stroke_CI_AS": 950, "Korean_Wansung_CI_AS": 949,
+                    "Cyrillic_General_CI_AS": 1251, "Greek_CI_AS": 1253, "Thai_CI_AS": 874,
+                    "Klingon_CI_AS": None}
+        for collation, code_page in expected.items():
+            with self.subTest(collation=collation):
+                self.assertEqual(self.query(f"SELECT COLLATIONPROPERTY('{collation}', 'CodePage')"),
+                                 [(code_page,)])
+        self.assertEqual(self.query("SELECT COLLATIONPROPERTY('Greek_CI_AS', 'LCID'), "
+                                    "COLLATIONPROPERTY(collation_name, 'codepage') FROM sys.databases "
+                                    "WHERE name = 'utf'"), [(None, 65001)])
+
+    def test_text_takes_the_code_page_of_the_database_and_of_the_column(self):
+        self.cursor.execute("INSERT INTO Bank (Id, L, N, J, U, D, G, K) VALUES "
+                            "(1, '日本é', '日本é', '日本', '日本', 'é', 'Ωé', '한'), "
+                            "(2, N'日本é', N'日本é', N'日本', N'日本ｱ', N'ｱ', N'Ωé', N'한é')")
+        self.assertEqual(self.query("SELECT L, N, J, U, D, G, K FROM Bank ORDER BY Id"), [
+            # Without N the literal is Latin1 text before it reaches any column.
+            ("??é", "??é", "??", "??", "é   ", "?é", "?"),
+            # N'...' keeps everything; char and varchar columns keep what their code page has.
+            ("??é", "日本é", "日本", "日本ｱ", "?   ", "Ωé", "한?"),
+        ])
+        self.cursor.execute("UPDATE Bank SET J = N'銀行' WHERE Id = 1")
+        self.assertEqual(self.query("SELECT J FROM Bank WHERE Id = 1"), [("銀行",)])
+        with self.server.connect(database="utf") as connection, connection.cursor() as cursor:
+            cursor.execute("INSERT INTO Bank VALUES (1, '日本ｱ', '日本ｱ')")
+            cursor.execute("SELECT L, N FROM Bank")
+            self.assertEqual(cursor.fetchall(), [("日本ｱ", "日本ｱ")])
+            cursor.execute("DELETE FROM Bank")
+        with self.server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT '日本', DB_NAME()")
+            self.assertEqual(cursor.fetchall(), [("日本", "master")])
+
+    def test_collate_clause_errors(self):
+        cases = [("CREATE DATABASE bad COLLATE Klingon_CI_AS", 448, "Invalid collation 'Klingon_CI_AS'."),
+                 ("CREATE TABLE Odd (X int COLLATE Latin1_General_CI_AS)", 447,
+                  "Expression type int is invalid for COLLATE clause."),
+                 ("ALTER TABLE Bank ADD Z varchar(3) COLLATE Bogus", 448, "Invalid collation 'Bogus'.")]
+        for sql, number, text in cases:
+            with self.subTest(sql=sql):
+                error = error_of(lambda: self.cursor.execute(sql))
+                self.assertEqual((error.number, error.severity), (number, 16))
+                self.assertIn(text, str(error))
+        self.assertEqual(self.query("SELECT COUNT(*) FROM sys.databases WHERE name = 'bad'"), [(0,)])
+        self.assertEqual(self.query("SELECT OBJECT_ID('Odd')"), [(None,)])
+
+
 class ConcurrencyTest(StandInTestCase):
     SEED = "CREATE TABLE Counter (Id int PRIMARY KEY, N int)\nINSERT INTO Counter VALUES (1, 0)"
 

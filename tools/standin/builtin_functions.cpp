@@ -65,6 +65,22 @@ Translator::Typed Translator::function(const Expr& e, const Scope& scope) {
     if (count == 2) sql += " AND \"$o\".type = rtrim(" + arg(1).sql + ", ' ') COLLATE tsql";
     return {sql + ")", integer};
   }
+  if (name == "OBJECT_NAME") {
+    require(1, 2);
+    std::string sql = "(SELECT \"$o\".name FROM " + kObjects +
+                      " AS \"$o\" WHERE \"$o\".object_id = " + convert(arg(0), integer).sql + ")";
+    // Only objects of the current database have names here.
+    if (count == 2) {
+      const auto current = context_.registry.find(context_.database);
+      const Typed id{current ? std::to_string(current->id) : "NULL", integer};
+      sql = "(CASE WHEN " + compare(arg(1), "=", id) + " THEN " + sql + " END)";
+    }
+    return {sql, sysname()};
+  }
+  if (name == "COLLATIONPROPERTY") {
+    require(2, 2);
+    return {"tsql_collation_property(" + arg(0).sql + ", " + arg(1).sql + ")", integer};
+  }
   if (name == "OBJECTPROPERTY") {
     require(2, 2);
     if (e.args[1]->kind != ExprKind::String) return {"NULL", integer};

@@ -36,8 +36,8 @@ std::string column_sql(const ColumnInfo& column) {
 void record_column(SqliteDb& db, std::int64_t object_id, const ColumnInfo& column) {
   auto insert = db.prepare("INSERT INTO " + std::string(kColumnsTable) +
                            " (object_id, column_id, name, type, nullable, primary_key,"
-                           " system_type_id, max_length, char_length)"
-                           " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)");
+                           " system_type_id, max_length, char_length, collation)"
+                           " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
   insert.bind(1, object_id);
   insert.bind(2, std::int64_t{column.column_id});
   insert.bind(3, column.name);
@@ -47,6 +47,7 @@ void record_column(SqliteDb& db, std::int64_t object_id, const ColumnInfo& colum
   insert.bind(7, std::int64_t{column.type.system_type_id()});
   insert.bind(8, std::int64_t{column.type.max_length_bytes()});
   if (column.type.is_character()) insert.bind(9, std::int64_t{column.type.length});
+  if (!column.collation.empty()) insert.bind(10, column.collation);
   insert.step();
 }
 
@@ -61,7 +62,8 @@ void initialize(SqliteDb& db) {
           " (object_id INTEGER NOT NULL, column_id INTEGER NOT NULL,"
           " name TEXT NOT NULL COLLATE tsql, type TEXT NOT NULL, nullable INTEGER NOT NULL,"
           " primary_key INTEGER NOT NULL, system_type_id INTEGER NOT NULL,"
-          " max_length INTEGER NOT NULL, char_length INTEGER, PRIMARY KEY (object_id, column_id))");
+          " max_length INTEGER NOT NULL, char_length INTEGER, collation TEXT,"
+          " PRIMARY KEY (object_id, column_id))");
 }
 
 std::optional<TableInfo> find_table(SqliteDb& db, std::string_view name) {
@@ -75,7 +77,7 @@ std::optional<TableInfo> find_table(SqliteDb& db, std::string_view name) {
   table.type = lookup.text(2);
   table.primary_key_name = lookup.text(3);
   auto columns =
-      db.prepare("SELECT column_id, name, type, nullable, primary_key FROM " +
+      db.prepare("SELECT column_id, name, type, nullable, primary_key, collation FROM " +
                  std::string(kColumnsTable) + " WHERE object_id = ?1 ORDER BY column_id");
   columns.bind(1, table.object_id);
   while (columns.step()) {
@@ -85,6 +87,7 @@ std::optional<TableInfo> find_table(SqliteDb& db, std::string_view name) {
     column.type = parse_type_name(columns.text(2)).value_or(SqlType::integer(TypeKind::Int));
     column.nullable = columns.integer(3) != 0;
     column.primary_key = columns.integer(4) != 0;
+    column.collation = columns.text(5);
     table.columns.push_back(std::move(column));
   }
   return table;

@@ -20,6 +20,7 @@ struct ColumnInfo {
   bool primary_key = false;
   int column_id = 0;
   std::string default_sql;  // SQLite expression, empty when none
+  std::string collation;    // empty: the database's collation
 };
 
 struct TableInfo {

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "catalog.hpp"
+#include "collations.hpp"
 #include "text.hpp"
 
 namespace standin {
@@ -23,32 +24,34 @@ DatabaseRegistry::DatabaseRegistry(std::filesystem::path directory)
     : directory_(std::move(directory)), registry_(directory_ / "databases.sqlite") {
   registry_.exec(
       "CREATE TABLE IF NOT EXISTS databases (database_id INTEGER PRIMARY KEY,"
-      " name TEXT NOT NULL, file TEXT NOT NULL)");
+      " name TEXT NOT NULL, file TEXT NOT NULL, collation TEXT NOT NULL)");
   registry_.exec("CREATE TABLE IF NOT EXISTS serials (serial INTEGER PRIMARY KEY AUTOINCREMENT)");
-  auto rows =
-      registry_.prepare("SELECT database_id, name, file FROM databases ORDER BY database_id");
+  auto rows = registry_.prepare(
+      "SELECT database_id, name, file, collation FROM databases ORDER BY database_id");
   while (rows.step()) {
-    entries_.push_back(
-        DatabaseEntry{static_cast<int>(rows.integer(0)), rows.text(1), directory_ / rows.text(2)});
+    entries_.push_back(DatabaseEntry{static_cast<int>(rows.integer(0)), rows.text(1),
+                                     directory_ / rows.text(2), rows.text(3)});
   }
   const std::pair<const char*, int> system_databases[] = {
       {"master", 1}, {"tempdb", 2}, {"model", 3}, {"msdb", 4}};
   for (const auto& [name, id] : system_databases)
-    if (!find_locked(name)) add(name, id, std::string(name) + ".sqlite");
+    if (!find_locked(name)) add(name, id, std::string(name) + ".sqlite", collations::kDefault);
 }
 
-DatabaseEntry DatabaseRegistry::add(std::string_view name, int id, const std::string& file_name) {
-  DatabaseEntry entry{id, std::string(name), directory_ / file_name};
+DatabaseEntry DatabaseRegistry::add(std::string_view name, int id, const std::string& file_name,
+                                    std::string_view collation) {
+  DatabaseEntry entry{id, std::string(name), directory_ / file_name, std::string(collation)};
   remove_database_files(entry.file);
   {
     SqliteDb db(entry.file);
     catalog::initialize(db);
   }
-  auto insert =
-      registry_.prepare("INSERT INTO databases (database_id, name, file) VALUES (?1, ?2, ?3)");
+  auto insert = registry_.prepare(
+      "INSERT INTO databases (database_id, name, file, collation) VALUES (?1, ?2, ?3, ?4)");
   insert.bind(1, std::int64_t{id});
   insert.bind(2, entry.name);
   insert.bind(3, file_name);
+  insert.bind(4, entry.collation);
   insert.step();
   entries_.push_back(entry);
   std::sort(entries_.begin(), entries_.end(),
@@ -72,16 +75,16 @@ std::vector<DatabaseEntry> DatabaseRegistry::list() const {
   return entries_;
 }
 
-DatabaseEntry DatabaseRegistry::create(std::string_view name) {
+DatabaseEntry DatabaseRegistry::create(std::string_view name, std::string_view collation) {
   std::lock_guard lock(mutex_);
   if (find_locked(name)) throw errors::database_exists(name);
-  // Like SQL Server, a new database takes the lowest free id.
+  // Like SQL Server, a new database takes the lowest free id; entries_ is in id order.
   int id = kFirstUserDatabaseId;
-  while (std::any_of(entries_.begin(), entries_.end(), [id](const auto& e) { return e.id == id; }))
-    ++id;
+  for (const auto& entry : entries_)
+    if (entry.id == id) ++id;
   registry_.exec("INSERT INTO serials DEFAULT VALUES");
   const auto serial = sqlite3_last_insert_rowid(registry_.get());
-  return add(name, id, "db" + std::to_string(serial) + ".sqlite");
+  return add(name, id, "db" + std::to_string(serial) + ".sqlite", collation);
 }
 
 void DatabaseRegistry::drop(std::string_view name) {

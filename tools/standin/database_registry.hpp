@@ -18,6 +18,7 @@ struct DatabaseEntry {
   int id = 0;
   std::string name;
   std::filesystem::path file;
+  std::string collation;
 };
 
 class DatabaseRegistry {
@@ -29,15 +30,16 @@ class DatabaseRegistry {
   // All databases in database_id order.
   std::vector<DatabaseEntry> list() const;
 
-  DatabaseEntry create(std::string_view name);  // 1801 if it exists
-  void drop(std::string_view name);             // 3701 if missing, 3702 while in use
+  DatabaseEntry create(std::string_view name, std::string_view collation);  // 1801 if it exists
+  void drop(std::string_view name);  // 3701 if missing, 3702 while in use
 
   // Sessions announce their current database so that DROP DATABASE can refuse.
   void enter(int id);
   void leave(int id);
 
  private:
-  DatabaseEntry add(std::string_view name, int id, const std::string& file_name);
+  DatabaseEntry add(std::string_view name, int id, const std::string& file_name,
+                    std::string_view collation);
   std::optional<DatabaseEntry> find_locked(std::string_view name) const;
 
   mutable std::mutex mutex_;

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "catalog.hpp"
+#include "collations.hpp"
 #include "text.hpp"
 #include "translator.hpp"
 #include "tsql_parser.hpp"
@@ -77,6 +78,7 @@ TranslationContext EngineSession::context(SqliteDb& db) const {
   return TranslationContext{db,
                             settings_.registry,
                             current_.name,
+                            current_.collation,
                             login_,
                             settings_.server_name,
                             settings_.version,
@@ -95,10 +97,15 @@ DatabaseEntry EngineSession::usable_database(std::string_view name) const {
   return *entry;
 }
 
+// Handles of databases left behind are closed unless a transaction holds them, so that a
+// session visiting thousands of databases keeps only a few files open.
 void EngineSession::switch_to(const DatabaseEntry& entry) {
   settings_.registry.enter(entry.id);
   settings_.registry.leave(current_.id);
   current_ = entry;
+  std::erase_if(handles_, [&](const auto& item) {
+    return item.first != entry.id && !item.second->in_transaction;
+  });
 }
 
 void EngineSession::enter_database(std::string_view name) { switch_to(usable_database(name)); }
@@ -390,7 +397,9 @@ void EngineSession::run_database_statement(const Statement& statement, ReplySink
   if (trancount_ > 0)
     throw errors::not_in_transaction(create ? "CREATE DATABASE" : "DROP DATABASE");
   if (create) {
-    settings_.registry.create(statement.name);
+    settings_.registry.create(statement.name, statement.collation.empty()
+                                                  ? collations::kDefault
+                                                  : std::string_view(statement.collation));
   } else {
     for (const auto& target : statement.targets) {
       const auto entry = settings_.registry.find(target.object());

@@ -1,4 +1,5 @@
-// Scripted misbehaviour for tests: failing, holding or dropping chosen SQL batches.
+// Scripted misbehaviour for tests: failing, holding or dropping chosen SQL batches, or cutting
+// their replies short.
 #pragma once
 
 #include <chrono>
@@ -14,6 +15,7 @@ namespace standin {
 
 struct BatchFault {
   bool drop = false;
+  bool drop_reply = false;
   std::optional<int> fail;  // SQL Server error number
   std::optional<std::chrono::milliseconds> hold;
 };
@@ -24,6 +26,7 @@ class FaultPlan {
   void fail_text(std::string text, int error);
   void hold_text(std::string text, std::chrono::milliseconds duration);
   void drop_batch(std::uint64_t number);
+  void drop_reply(std::uint64_t number);
 
   // Counts one received SQL batch (server-wide) and tells what to do with it.
   BatchFault on_batch(std::string_view sql);
@@ -44,6 +47,7 @@ class FaultPlan {
   std::vector<TextFault> failing_texts_;
   std::vector<Hold> holds_;
   std::set<std::uint64_t> dropped_batches_;
+  std::set<std::uint64_t> dropped_replies_;
 };
 
 }  // namespace standin

@@ -42,12 +42,17 @@ const char* usage_text() {
          "  --data-dir DIR          directory of the SQLite files (default: temporary)\n"
          "  --seed FILE             T-SQL script run before listening (GO separates batches)\n"
          "  --wire-log FILE         append one JSON line per request received\n"
-         "  --ready-file FILE       write \"ADDR PORT\" to FILE when listening\n"
+         "  --ready-file FILE       write \"ADDR PORT\" to FILE when listening; removed when the\n"
+         "                          server has stopped\n"
          "  --exit-with-parent      exit when the parent process goes away\n"
+         "  --exit-when-idle SECONDS  exit when no client has been connected for SECONDS\n"
          "  --fail-batch N:ERROR    the Nth SQL batch fails with error ERROR\n"
          "  --fail-text TEXT:ERROR  the first SQL batch containing TEXT fails with ERROR\n"
          "  --hold TEXT:SECONDS     hold SQL batches containing TEXT before running them\n"
          "  --drop-batch N          close the connection when the Nth SQL batch arrives\n"
+         "  --drop-reply N          run the Nth SQL batch, send part of its reply, then close the\n"
+         "                          connection (repeatable)\n"
+         "  --reply-delay MS        wait MS milliseconds (fractions allowed) before every reply\n"
          "  --refuse-use DB         using database DB fails with error 916 (repeatable)\n"
          "  --help                  show this text\n";
 }
@@ -71,6 +76,10 @@ Options parse_options(int argc, const char* const* argv) {
       options.help = true;
     } else if (option == "--exit-with-parent") {
       options.exit_with_parent = true;
+    } else if (option == "--exit-when-idle") {
+      const auto seconds = number<int>(option, value());
+      if (seconds <= 0) throw UsageError("--exit-when-idle: the seconds must be positive");
+      options.exit_when_idle = std::chrono::seconds(seconds);
     } else if (option == "--listen") {
       try {
         options.listen = parse_endpoint(value());
@@ -112,6 +121,15 @@ Options parse_options(int argc, const char* const* argv) {
       const auto n = number<std::uint64_t>(option, value());
       if (n == 0) throw UsageError("--drop-batch: batches are counted from 1");
       options.drop_batches.push_back(n);
+    } else if (option == "--drop-reply") {
+      const auto n = number<std::uint64_t>(option, value());
+      if (n == 0) throw UsageError("--drop-reply: batches are counted from 1");
+      options.drop_replies.push_back(n);
+    } else if (option == "--reply-delay") {
+      const double milliseconds = number<double>(option, value());
+      if (!(milliseconds >= 0) || !std::isfinite(milliseconds))
+        throw UsageError("--reply-delay: the milliseconds must not be negative");
+      options.reply_delay = std::chrono::nanoseconds(std::llround(milliseconds * 1e6));
     } else if (option == "--refuse-use") {
       options.refused_databases.push_back(value());
     } else {

@@ -28,10 +28,13 @@ struct Options {
   std::optional<std::filesystem::path> wire_log;
   std::optional<std::filesystem::path> ready_file;
   bool exit_with_parent = false;
+  std::optional<std::chrono::seconds> exit_when_idle;
   std::vector<std::pair<std::uint64_t, int>> fail_batches;
   std::vector<std::pair<std::string, int>> fail_texts;
   std::vector<std::pair<std::string, std::chrono::milliseconds>> holds;
   std::vector<std::uint64_t> drop_batches;
+  std::vector<std::uint64_t> drop_replies;
+  std::chrono::nanoseconds reply_delay{0};
   std::vector<std::string> refused_databases;
   bool help = false;
 };

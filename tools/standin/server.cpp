@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/signalfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -67,10 +68,33 @@ struct ConnectionSlot {
   std::atomic<bool> finished{false};
 };
 
+// How many clients are connected, and since when none is.
+class Activity {
+ public:
+  void opened() {
+    std::lock_guard lock(mutex_);
+    ++open_;
+  }
+  void closed() {
+    std::lock_guard lock(mutex_);
+    --open_;
+    since_ = std::chrono::steady_clock::now();
+  }
+  bool idle_for(std::chrono::seconds duration) const {
+    std::lock_guard lock(mutex_);
+    return open_ == 0 && std::chrono::steady_clock::now() - since_ >= duration;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  int open_ = 0;
+  std::chrono::steady_clock::time_point since_ = std::chrono::steady_clock::now();
+};
+
 class Listener {
  public:
-  Listener(UniqueFd socket, ConnectionContext& context)
-      : socket_(std::move(socket)), context_(context) {}
+  Listener(UniqueFd socket, ConnectionContext& context, Activity& activity)
+      : socket_(std::move(socket)), context_(context), activity_(activity) {}
   ~Listener() {
     if (thread_.joinable()) thread_.join();
   }
@@ -94,11 +118,13 @@ class Listener {
       slot->fd.reset(client);
       auto* raw = slot.get();
       const int id = next_id++;
+      activity_.opened();
       raw->thread = std::thread([this, raw, id] {
         TdsConnection(raw->fd.get(), id, context_).serve();
         std::lock_guard lock(raw->mutex);
         raw->fd.reset();
         raw->finished = true;
+        activity_.closed();
       });
       slots_.push_back(std::move(slot));
     }
@@ -122,6 +148,7 @@ class Listener {
 
   UniqueFd socket_;
   ConnectionContext& context_;
+  Activity& activity_;
   std::list<std::unique_ptr<ConnectionSlot>> slots_;
   std::thread thread_;
 };
@@ -131,15 +158,35 @@ struct StopOnExit {
   ~StopOnExit() { stop.raise(); }
 };
 
-void write_ready_file(const std::filesystem::path& file, const std::string& line) {
-  const auto temporary = file.string() + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(temporary, std::ios::trunc);
-    out << line;
-    if (!out.flush()) throw std::runtime_error("cannot write " + temporary);
+// "ADDR PORT" for whoever waits for the server to listen. It is removed again when this object
+// is destroyed, which must come after every file in the data directory is closed: clients that
+// cannot wait for the process wait for this file to go before they delete that directory.
+class ReadyFile {
+ public:
+  explicit ReadyFile(const std::optional<std::filesystem::path>& path) : path_(path) {}
+  ~ReadyFile() {
+    std::error_code ignored;
+    if (written_) std::filesystem::remove(*path_, ignored);
   }
-  std::filesystem::rename(temporary, file);
-}
+  ReadyFile(const ReadyFile&) = delete;
+  ReadyFile& operator=(const ReadyFile&) = delete;
+
+  void write(const std::string& line) {
+    if (!path_) return;
+    const auto temporary = path_->string() + ".tmp" + std::to_string(::getpid());
+    {
+      std::ofstream out(temporary, std::ios::trunc);
+      out << line;
+      if (!out.flush()) throw std::runtime_error("cannot write " + temporary);
+    }
+    std::filesystem::rename(temporary, *path_);
+    written_ = true;
+  }
+
+ private:
+  std::optional<std::filesystem::path> path_;
+  bool written_ = false;
+};
 
 UniqueFd stop_signals() {
   sigset_t signals;
@@ -157,10 +204,14 @@ UniqueFd stop_signals() {
 
 int run_server(const Options& options) {
   const pid_t parent = ::getppid();
+  // Reply delays are meant to be exact: no timer slack for this thread and the threads it starts.
+  if (options.reply_delay.count() > 0) ::prctl(PR_SET_TIMERSLACK, 1UL);
   ::signal(SIGPIPE, SIG_IGN);
   const auto signals = stop_signals();
   StopSignal stop;
 
+  // Declared before the data directory and everything that opens files in it, so destroyed last.
+  ReadyFile ready_file(options.ready_file);
   DataDirectory data(options.data_dir);
   DatabaseRegistry registry(data.path());
   const std::string server_name = options.instance ? "STANDIN\\" + *options.instance : "STANDIN";
@@ -184,22 +235,32 @@ int run_server(const Options& options) {
   for (const auto& [text, error] : options.fail_texts) faults.fail_text(text, error);
   for (const auto& [text, duration] : options.holds) faults.hold_text(text, duration);
   for (const auto batch : options.drop_batches) faults.drop_batch(batch);
+  for (const auto batch : options.drop_replies) faults.drop_reply(batch);
 
-  ConnectionContext context{options.logins, engine, wire_log,
-                            faults,         stop,   [&stop] { stop.raise(); }};
+  ConnectionContext context{
+      options.logins,     engine, wire_log, faults, stop, [&stop] { stop.raise(); },
+      options.reply_delay};
   auto socket = listen_tcp(options.listen);
   const auto port = local_port(socket.get());
   std::unique_ptr<Browser> browser;
   if (options.instance)
     browser = std::make_unique<Browser>(options.listen.host, *options.instance, port, stop);
-  Listener listener(std::move(socket), context);
+  Activity activity;
+  Listener listener(std::move(socket), context, activity);
   listener.start();
 
+  // A parent that starts the server through another program (Wine does) is not its parent:
+  // then only the time without clients bounds the server's life.
   std::jthread watchdog;
-  if (options.exit_with_parent) {
-    watchdog = std::jthread([&stop, parent] {
-      while (wait_readable(stop.fd(), stop, std::chrono::milliseconds(200)) == WaitResult::TimedOut)
-        if (::getppid() != parent) stop.raise();
+  if (options.exit_with_parent || options.exit_when_idle) {
+    watchdog = std::jthread([&] {
+      while (wait_readable(stop.fd(), stop, std::chrono::milliseconds(200)) ==
+             WaitResult::TimedOut) {
+        if ((options.exit_with_parent && ::getppid() != parent) ||
+            (options.exit_when_idle && activity.idle_for(*options.exit_when_idle))) {
+          stop.raise();
+        }
+      }
     });
   }
   // Destroyed first: whichever way this function is left, the threads above are told to stop
@@ -207,7 +268,7 @@ int run_server(const Options& options) {
   const StopOnExit stop_on_exit{stop};
 
   const std::string ready = options.listen.host + " " + std::to_string(port) + "\n";
-  if (options.ready_file) write_ready_file(*options.ready_file, ready);
+  ready_file.write(ready);
   std::cout << "ready " << ready << std::flush;
 
   while (wait_readable(signals.get(), stop, std::nullopt) == WaitResult::Readable) {

@@ -63,6 +63,13 @@ SqlError unknown_type(int column, std::string_view name) {
                        "Column, parameter, or variable #" + std::to_string(column) +
                            ": Cannot find data type " + std::string(name) + ".");
 }
+SqlError invalid_collation(std::string_view name) {
+  return compile_error(448, 16, 1, "Invalid collation " + quoted(name) + ".");
+}
+SqlError collate_on_type(std::string_view type) {
+  return compile_error(447, 16, 1,
+                       "Expression type " + std::string(type) + " is invalid for COLLATE clause.");
+}
 SqlError wrong_argument_count(std::string_view function, int expected) {
   return compile_error(174, 15, 1,
                        "The " + std::string(function) + " function requires " +

@@ -50,6 +50,8 @@ SqlError ambiguous_column(std::string_view name);
 SqlError unbound_identifier(std::string_view name);
 SqlError unknown_function(std::string_view name);
 SqlError unknown_type(int column, std::string_view name);
+SqlError invalid_collation(std::string_view name);
+SqlError collate_on_type(std::string_view type);
 SqlError wrong_argument_count(std::string_view function, int expected);
 SqlError more_columns_than_values();
 SqlError fewer_columns_than_values();

@@ -1,6 +1,6 @@
 // The collation and scalar functions that translated statements call inside SQLite: T-SQL
-// comparison and LIKE, implicit and explicit conversions with SQL Server's errors, and
-// object-name parsing for OBJECT_ID.
+// comparison and LIKE, implicit and explicit conversions with SQL Server's errors, code pages,
+// object-name parsing for OBJECT_ID and COLLATIONPROPERTY.
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "collations.hpp"
 #include "sqlite_db.hpp"
 #include "text.hpp"
 
@@ -154,33 +155,44 @@ std::string value_as_text(sqlite3_value* value) {
   }
 }
 
-// tsql_text(value, max units, national, pad, table, column): table NULL truncates silently
-// (CAST), otherwise over-long values raise 2628 (assignment).
+// tsql_text(value, max units, code page, pad, table, column): the value as character data of
+// the code page (text::kNational for nchar/nvarchar). Table NULL truncates silently (CAST),
+// otherwise over-long values raise 2628 (assignment).
 void tsql_text(sqlite3_context* context, int, sqlite3_value** argv) {
   if (is_null(argv[0])) return sqlite3_result_null(context);
-  std::string value = value_as_text(argv[0]);
+  const int code_page = sqlite3_value_int(argv[2]);
+  std::string value = collations::to_code_page(value_as_text(argv[0]), code_page);
   const auto max_units = sqlite3_value_int64(argv[1]);
-  const bool national = sqlite3_value_int(argv[2]) != 0;
   const bool pad = sqlite3_value_int(argv[3]) != 0;
   if (max_units >= 0) {
     const auto limit = static_cast<std::size_t>(max_units);
-    if (text::measure_units(value, national) > limit) {
+    if (text::measure_units(value, code_page) > limit) {
       const auto trimmed = text::trim_trailing_blanks(value);
-      if (text::measure_units(trimmed, national) <= limit) {
-        value = text::truncate_units(value, limit, national);
+      if (text::measure_units(trimmed, code_page) <= limit) {
+        value = text::truncate_units(value, limit, code_page);
       } else if (!is_null(argv[4])) {
         return raise(context, errors::truncation(arg_text(argv[4]), arg_text(argv[5]),
-                                                 text::truncate_units(value, limit, national)));
+                                                 text::truncate_units(value, limit, code_page)));
       } else {
-        value = text::truncate_units(value, limit, national);
+        value = text::truncate_units(value, limit, code_page);
       }
     }
     if (pad) {
-      const auto used = text::measure_units(value, national);
+      const auto used = text::measure_units(value, code_page);
       if (used < limit) value.append(limit - used, ' ');
     }
   }
   sqlite3_result_text(context, value.data(), static_cast<int>(value.size()), SQLITE_TRANSIENT);
+}
+
+// tsql_collation_property(collation, property): COLLATIONPROPERTY; only CodePage is known.
+void tsql_collation_property(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (is_null(argv[0]) || is_null(argv[1]) ||
+      text::ascii_upper(text::trim_trailing_blanks(arg_text(argv[1]))) != "CODEPAGE")
+    return sqlite3_result_null(context);
+  const auto code_page = collations::code_page(arg_text(argv[0]));
+  if (!code_page) return sqlite3_result_null(context);
+  sqlite3_result_int(context, *code_page);
 }
 
 // tsql_like(value, pattern[, escape])
@@ -301,6 +313,7 @@ void register_sql_functions(sqlite3* db, FunctionErrors* errors) {
       {"tsql_div", 2, tsql_div},
       {"tsql_mod", 2, tsql_mod},
       {"tsql_len", 1, tsql_len},
+      {"tsql_collation_property", 2, tsql_collation_property},
   };
   for (const auto& entry : kFunctions) {
     const int rc = sqlite3_create_function_v2(db, entry.name, entry.arguments,

@@ -43,10 +43,10 @@ std::optional<Translator::Source> Translator::system_view(const std::string& sch
     std::string rows;
     for (const auto& entry : context_.registry.list()) {
       rows += (rows.empty() ? "" : ", ") + std::string("(") + quote_text(entry.name) + ", " +
-              std::to_string(entry.id) + ")";
+              std::to_string(entry.id) + ", " + quote_text(entry.collation) + ")";
     }
     view.from_sql =
-        "(SELECT column1 AS name, column2 AS database_id, 'Japanese_CI_AS' AS collation_name,"
+        "(SELECT column1 AS name, column2 AS database_id, column3 AS collation_name,"
         " 0 AS state, 'ONLINE' AS state_desc, 160 AS compatibility_level FROM (VALUES " +
         rows + "))";
     columns = {make_column("name", nvarchar(128)),
@@ -63,14 +63,16 @@ std::optional<Translator::Source> Translator::system_view(const std::string& sch
   } else if (sys && is("columns")) {
     view.from_sql =
         "(SELECT object_id, name, column_id, system_type_id, system_type_id AS user_type_id,"
-        " max_length, nullable AS is_nullable, 0 AS is_identity FROM " +
-        kColumns + ")";
+        " max_length, CASE WHEN system_type_id IN (167, 175, 231, 239) THEN coalesce(collation, " +
+        quote_text(context_.collation) +
+        ") END AS collation_name, nullable AS is_nullable, 0 AS is_identity FROM " + kColumns + ")";
     columns = {make_column("object_id", integer()),
                make_column("name", nvarchar(128)),
                make_column("column_id", integer()),
                make_column("system_type_id", integer(TypeKind::TinyInt)),
                make_column("user_type_id", integer()),
                make_column("max_length", integer(TypeKind::SmallInt)),
+               make_column("collation_name", nvarchar(128)),
                make_column("is_nullable", integer(TypeKind::Bit)),
                make_column("is_identity", integer(TypeKind::Bit))};
   } else if ((dbo || sys) && is("sysobjects")) {

@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 
 #include <iostream>
+#include <thread>
 
 #include "tds_login.hpp"
 #include "text.hpp"
@@ -86,8 +87,7 @@ void TdsConnection::serve() {
 bool TdsConnection::login() {
   auto request = channel_.read();
   if (request && request->type == static_cast<std::uint8_t>(tds::PacketType::PreLogin)) {
-    const auto reply = tds::prelogin_reply();
-    channel_.send(reply);
+    send(tds::prelogin_reply());
     request = channel_.read();
   }
   if (!request || request->type != static_cast<std::uint8_t>(tds::PacketType::Login7)) return false;
@@ -140,7 +140,7 @@ bool TdsConnection::login_failed(const std::vector<ServerMessage>& messages,
     writer_->message(failure, true, context_.engine.server_name, 1);
   writer_->done(tds::kDoneError, 0, 0);
   send_reply();
-  ::shutdown(fd_, SHUT_RDWR);
+  close();
   return false;
 }
 
@@ -159,7 +159,7 @@ bool TdsConnection::handle_batch(const tds::Message& request) {
   const auto fault = context_.faults.on_batch(sql);
   log({{"kind", "batch"}, {"sql", sql}});
   if (fault.drop) {
-    ::shutdown(fd_, SHUT_RDWR);
+    close();
     return false;
   }
   if (fault.fail) {
@@ -177,12 +177,17 @@ bool TdsConnection::handle_batch(const tds::Message& request) {
     answer_cancelled_request();
     return !context_.stop.raised();
   }
-  send_reply();
+  if (fault.drop_reply) {
+    send(writer_->finish(), true);
+    close();
+  } else {
+    send_reply();
+  }
   if (outcome.shutdown) {
     context_.request_shutdown();
     return false;
   }
-  return true;
+  return !fault.drop_reply;
 }
 
 void TdsConnection::handle_transaction_request(const tds::Message& request) {
@@ -215,15 +220,28 @@ void TdsConnection::handle_transaction_request(const tds::Message& request) {
   send_reply();
 }
 
-void TdsConnection::send_reply() {
-  const auto payload = writer_->finish();
-  channel_.send(payload);
+void TdsConnection::send_reply() { send(writer_->finish()); }
+
+// Every reply waits for the configured delay, as if it crossed a slow network.
+void TdsConnection::send(std::span<const std::uint8_t> payload, bool partial) {
+  if (context_.reply_delay.count() > 0) std::this_thread::sleep_for(context_.reply_delay);
+  if (partial)
+    channel_.send_partial(payload);
+  else
+    channel_.send(payload);
+}
+
+// Ends the session first, so that its open transaction is rolled back before the client can
+// notice that the connection is gone.
+void TdsConnection::close() {
+  session_.reset();
+  ::shutdown(fd_, SHUT_RDWR);
 }
 
 void TdsConnection::answer_attention() {
   tds::TokenWriter acknowledgement(version_);
   acknowledgement.done(tds::kDoneAttention, 0, 0);
-  channel_.send(acknowledgement.finish());
+  send(acknowledgement.finish());
 }
 
 // The reply in progress is closed with its own DONE before the attention is acknowledged in

@@ -2,6 +2,7 @@
 // and attentions, each logged and answered as SQL Server would.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -31,6 +32,7 @@ struct ConnectionContext {
   FaultPlan& faults;
   const StopSignal& stop;
   std::function<void()> request_shutdown;
+  std::chrono::nanoseconds reply_delay{0};
 };
 
 class TdsConnection final : public ReplySink {
@@ -38,7 +40,8 @@ class TdsConnection final : public ReplySink {
   TdsConnection(int fd, int id, ConnectionContext& context);
   ~TdsConnection() override;
 
-  // Serves the client until it leaves, the server stops, SHUTDOWN runs or a batch is dropped.
+  // Serves the client until it leaves, the server stops, SHUTDOWN runs or a batch or its reply
+  // is dropped.
   void serve();
 
   void columns(const std::vector<ResultColumn>& columns) override;
@@ -59,6 +62,8 @@ class TdsConnection final : public ReplySink {
   void answer_attention();
   void answer_cancelled_request();
   void send_reply();
+  void send(std::span<const std::uint8_t> payload, bool partial = false);
+  void close();
   std::span<const std::uint8_t> request_body(const tds::Message& request) const;
   void log(nlohmann::ordered_json fields);
 

@@ -37,23 +37,36 @@ std::optional<Message> PacketChannel::read() {
   }
 }
 
+// The packet of payload that starts at offset.
+std::vector<std::uint8_t> PacketChannel::packet(std::span<const std::uint8_t> payload,
+                                                std::size_t offset) {
+  const auto data =
+      payload.subspan(offset, std::min(packet_size_ - kHeaderSize, payload.size() - offset));
+  const bool last = offset + data.size() == payload.size();
+  const std::size_t length = data.size() + kHeaderSize;
+  std::vector<std::uint8_t> out(length);
+  out[0] = static_cast<std::uint8_t>(PacketType::Reply);
+  out[1] = last ? kEndOfMessage : 0;
+  out[2] = static_cast<std::uint8_t>(length >> 8);
+  out[3] = static_cast<std::uint8_t>(length & 0xFF);
+  out[4] = static_cast<std::uint8_t>(spid_ >> 8);
+  out[5] = static_cast<std::uint8_t>(spid_ & 0xFF);
+  out[6] = packet_id_++;
+  std::copy(data.begin(), data.end(), out.begin() + kHeaderSize);
+  return out;
+}
+
 void PacketChannel::send(std::span<const std::uint8_t> payload) {
   if (payload.empty()) throw std::logic_error("a reply message may not be empty");
-  const std::size_t chunk = packet_size_ - kHeaderSize;
-  std::vector<std::uint8_t> packet;
-  for (std::size_t offset = 0; offset < payload.size(); offset += chunk) {
-    const std::size_t size = std::min(chunk, payload.size() - offset);
-    const bool last = offset + size == payload.size();
-    const std::size_t length = size + kHeaderSize;
-    packet.assign({static_cast<std::uint8_t>(PacketType::Reply),
-                   static_cast<std::uint8_t>(last ? kEndOfMessage : 0),
-                   static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length & 0xFF),
-                   static_cast<std::uint8_t>(spid_ >> 8), static_cast<std::uint8_t>(spid_ & 0xFF),
-                   packet_id_++, 0});
-    packet.insert(packet.end(), payload.begin() + static_cast<std::ptrdiff_t>(offset),
-                  payload.begin() + static_cast<std::ptrdiff_t>(offset + size));
-    write_all(fd_, packet);
-  }
+  for (std::size_t offset = 0; offset < payload.size(); offset += packet_size_ - kHeaderSize)
+    write_all(fd_, packet(payload, offset));
+}
+
+void PacketChannel::send_partial(std::span<const std::uint8_t> payload) {
+  if (payload.size() < 2) throw std::logic_error("a reply too short to be cut");
+  const auto first = packet(payload, 0);
+  const std::size_t data = std::min(payload.size() / 2, first.size() - kHeaderSize - 1);
+  write_all(fd_, std::span(first).first(kHeaderSize + data));
 }
 
 void put_u8(std::vector<std::uint8_t>& out, std::uint32_t value) {

@@ -33,10 +33,15 @@ class PacketChannel {
   std::optional<Message> read();
   // Sends a reply message; the payload must not be empty.
   void send(std::span<const std::uint8_t> payload);
+  // Sends the header of the message's first packet and about half of the message, always less
+  // than that packet and at least one byte of it: a reply cut off in the middle.
+  void send_partial(std::span<const std::uint8_t> payload);
 
   int fd() const noexcept { return fd_; }
 
  private:
+  std::vector<std::uint8_t> packet(std::span<const std::uint8_t> payload, std::size_t offset);
+
   int fd_;
   std::uint16_t spid_;
   std::size_t packet_size_ = 4096;

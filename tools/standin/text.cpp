@@ -143,29 +143,38 @@ void append_utf16le(std::vector<std::uint8_t>& out, std::string_view utf8) {
   }
 }
 
-std::size_t utf16_units(std::string_view utf8) {
+namespace {
+
+std::size_t unit_size(char32_t c, int code_page) {
+  if (code_page == kNational) return c >= 0x10000 ? 2 : 1;
+  if (c < 0x80) return 1;
+  switch (code_page) {
+    case 65001:
+      return c < 0x800 ? 2 : (c < 0x10000 ? 3 : 4);
+    case 932:
+      return c >= 0xFF61 && c <= 0xFF9F ? 1 : 2;
+    case 936:
+    case 949:
+    case 950:
+      return 2;
+    default:
+      return 1;
+  }
+}
+
+}  // namespace
+
+std::size_t measure_units(std::string_view utf8, int code_page) {
   std::size_t units = 0;
-  for (const char32_t c : decode_utf8(utf8)) units += c >= 0x10000 ? 2 : 1;
+  for (const char32_t c : decode_utf8(utf8)) units += unit_size(c, code_page);
   return units;
 }
 
-std::size_t cp932_bytes(std::string_view utf8) {
-  std::size_t bytes = 0;
-  for (const char32_t c : decode_utf8(utf8))
-    bytes += (c < 0x80 || (c >= 0xFF61 && c <= 0xFF9F)) ? 1 : 2;
-  return bytes;
-}
-
-std::size_t measure_units(std::string_view utf8, bool national) {
-  return national ? utf16_units(utf8) : cp932_bytes(utf8);
-}
-
-std::string truncate_units(std::string_view utf8, std::size_t max_units, bool national) {
+std::string truncate_units(std::string_view utf8, std::size_t max_units, int code_page) {
   std::u32string kept;
   std::size_t used = 0;
   for (const char32_t c : decode_utf8(utf8)) {
-    const std::size_t size =
-        national ? (c >= 0x10000 ? 2 : 1) : ((c < 0x80 || (c >= 0xFF61 && c <= 0xFF9F)) ? 1 : 2);
+    const std::size_t size = unit_size(c, code_page);
     if (used + size > max_units) break;
     used += size;
     kept += c;

@@ -17,15 +17,14 @@ std::string encode_utf8(std::u32string_view code_points);
 // Invalid UTF-16 (lone surrogates) becomes U+FFFD.
 std::string utf16le_to_utf8(std::span<const std::uint8_t> bytes);
 void append_utf16le(std::vector<std::uint8_t>& out, std::string_view utf8);
-std::size_t utf16_units(std::string_view utf8);
 
-// Length as char/varchar measures it under a Japanese (code page 932) collation: one byte for
-// ASCII and half-width katakana, two for everything else.
-std::size_t cp932_bytes(std::string_view utf8);
-
-// Longest prefix that fits max_units of the given measure.
-std::string truncate_units(std::string_view utf8, std::size_t max_units, bool national);
-std::size_t measure_units(std::string_view utf8, bool national);
+// Lengths of character data: UTF-16 units for nchar/nvarchar (code page 0, kNational), bytes in
+// the code page for char/varchar. Double-byte code pages take two bytes for anything but ASCII
+// (and, in 932, half-width katakana); single-byte ones one byte per character.
+inline constexpr int kNational = 0;
+std::size_t measure_units(std::string_view utf8, int code_page);
+// Longest prefix that fits max_units of that measure.
+std::string truncate_units(std::string_view utf8, std::size_t max_units, int code_page);
 
 std::string_view trim_trailing_blanks(std::string_view value);
 std::string_view trim_blanks(std::string_view value);

@@ -7,6 +7,7 @@
 #include <functional>
 #include <limits>
 
+#include "collations.hpp"
 #include "sql_errors.hpp"
 #include "text.hpp"
 
@@ -34,6 +35,15 @@ SqlType promote_integer(const SqlType& type) {
       type.kind == TypeKind::SmallInt || type.kind == TypeKind::Null)
     return SqlType::integer(TypeKind::Int);
   return type;
+}
+
+// tsql_text() call making value character data of type in code_page; table and column are SQL
+// text literals naming the target of an assignment, or NULL for a CAST.
+std::string to_text(const std::string& value, const SqlType& type, int code_page,
+                    const std::string& table, const std::string& column) {
+  return "tsql_text(" + value + ", " + std::to_string(type.length) + ", " +
+         std::to_string(code_page) + ", " + (type.is_fixed_length() ? "1" : "0") + ", " + table +
+         ", " + column + ")";
 }
 
 std::string collated(const std::string& sql, const SqlType& type) {
@@ -364,8 +374,16 @@ std::vector<ColumnInfo> Translator::column_definitions(const tsql::Statement& st
     column.type = *type;
     column.primary_key = definition.primary_key;
     column.nullable = definition.nullable.value_or(!definition.primary_key);
-    if (definition.default_value)
-      column.default_sql = convert(expr(*definition.default_value, scope), column.type).sql;
+    column.collation = definition.collation;
+    if (!column.collation.empty() && !column.type.is_character())
+      throw errors::collate_on_type(column.type.base_name());
+    if (definition.default_value) {
+      const auto value = expr(*definition.default_value, scope);
+      column.default_sql =
+          column.type.is_character()
+              ? to_text(value.sql, column.type, column_code_page(column), "NULL", "NULL")
+              : convert(value, column.type).sql;
+    }
     for (const auto& other : columns)
       if (text::collate_equal(other.name, column.name))
         throw errors::column_exists(column.name, statement.target().object());
@@ -415,12 +433,10 @@ TableInfo Translator::table_definition(const tsql::Statement& statement) {
 Translator::Typed Translator::convert(const Typed& value, const SqlType& target) {
   if (value.type.kind == TypeKind::Null) return {"NULL", target};
   const std::string source = "'" + source_type_name(value.type) + "'";
-  if (target.is_character()) {
-    return {"tsql_text(" + value.sql + ", " + std::to_string(target.length) + ", " +
-                (target.is_national() ? "1" : "0") + ", " + (target.is_fixed_length() ? "1" : "0") +
-                ", NULL, NULL)",
+  if (target.is_character())
+    return {to_text(value.sql, target, target.is_national() ? text::kNational : code_page({}),
+                    "NULL", "NULL"),
             target};
-  }
   if (target.kind == TypeKind::Bit) {
     if (value.type.kind == TypeKind::Bit) return {value.sql, target};
     return {"tsql_bit(" + value.sql + ", " + source + ")", target};
@@ -439,10 +455,16 @@ std::string Translator::assign(const Typed& value, const ColumnInfo& column,
                                const std::string& table) {
   if (value.type.kind == TypeKind::Null) return "NULL";
   if (!column.type.is_character()) return convert(value, column.type).sql;
-  return "tsql_text(" + value.sql + ", " + std::to_string(column.type.length) + ", " +
-         (column.type.is_national() ? "1" : "0") + ", " +
-         (column.type.is_fixed_length() ? "1" : "0") + ", " + quote_text(table) + ", " +
-         quote_text(column.name) + ")";
+  return to_text(value.sql, column.type, column_code_page(column), quote_text(table),
+                 quote_text(column.name));
+}
+
+int Translator::code_page(const std::string& collation) const {
+  return collations::code_page(collation.empty() ? context_.collation : collation).value();
+}
+
+int Translator::column_code_page(const ColumnInfo& column) const {
+  return column.type.is_national() ? text::kNational : code_page(column.collation);
 }
 
 std::string Translator::compare(Typed left, std::string op, Typed right) {
@@ -505,9 +527,11 @@ Translator::Typed Translator::literal(const Expr& e) {
     case ExprKind::Float:
       return {e.text.front() == '.' ? "0" + e.text : e.text, SqlType::integer(TypeKind::Float)};
     case ExprKind::String: {
-      const auto length = e.national ? text::utf16_units(e.text) : text::cp932_bytes(e.text);
-      const int size = static_cast<int>(std::max<std::size_t>(length, 1));
-      return {quote_text(e.text),
+      // A literal without N is text of the current database's code page.
+      const int page = e.national ? text::kNational : code_page({});
+      const auto value = collations::to_code_page(e.text, page);
+      const int size = static_cast<int>(std::max<std::size_t>(text::measure_units(value, page), 1));
+      return {quote_text(value),
               SqlType::character(e.national ? TypeKind::NVarChar : TypeKind::VarChar, size)};
     }
     default:

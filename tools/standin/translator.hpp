@@ -37,6 +37,7 @@ struct TranslationContext {
   SqliteDb& db;
   const DatabaseRegistry& registry;
   std::string database;
+  std::string collation;  // of the current database
   std::string login;
   std::string server_name;
   std::string version;
@@ -105,6 +106,9 @@ class Translator {
   Typed convert(const Typed& value, const SqlType& target);
   // Assignment to a column: over-long text raises 2628.
   std::string assign(const Typed& value, const ColumnInfo& column, const std::string& table);
+  // Code page of char/varchar data: of the collation, else of the current database.
+  int code_page(const std::string& collation) const;
+  int column_code_page(const ColumnInfo& column) const;  // text::kNational for national types
 
   const TranslationContext& context_;
 };

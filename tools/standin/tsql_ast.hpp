@@ -129,6 +129,7 @@ struct ColumnDef {
   std::optional<bool> nullable;
   bool primary_key = false;
   ExprPtr default_value;
+  std::string collation;  // empty: the database's collation
 };
 
 struct Statement {
@@ -147,6 +148,7 @@ struct Statement {
   std::unique_ptr<Statement> else_branch;
   std::vector<Statement> body;  // BEGIN ... END
   std::string name;             // USE database, EXEC procedure
+  std::string collation;        // CREATE DATABASE ... COLLATE; empty when not given
 
   const ObjectName& target() const { return targets.front(); }
 };

@@ -35,20 +35,21 @@ std::size_t read_quoted(std::string_view sql, std::size_t start, char quote, std
 }
 
 constexpr auto kReserved = std::to_array<std::string_view>(
-    {"ADD",          "ALL",          "ALTER",       "AND",      "ANY",      "AS",      "ASC",
-     "BEGIN",        "BETWEEN",      "BREAK",       "BY",       "CASE",     "CHECK",   "CLUSTERED",
-     "COLUMN",       "COMMIT",       "CONSTRAINT",  "CONTINUE", "CONVERT",  "CREATE",  "CROSS",
-     "CURRENT_USER", "DATABASE",     "DECLARE",     "DEFAULT",  "DELETE",   "DESC",    "DISTINCT",
-     "DROP",         "ELSE",         "END",         "ESCAPE",   "EXCEPT",   "EXEC",    "EXECUTE",
-     "EXISTS",       "FOR",          "FOREIGN",     "FROM",     "FULL",     "GOTO",    "GRANT",
-     "GROUP",        "HAVING",       "IDENTITY",    "IF",       "IN",       "INDEX",   "INNER",
-     "INSERT",       "INTERSECT",    "INTO",        "IS",       "JOIN",     "KEY",     "LEFT",
-     "LIKE",         "NONCLUSTERED", "NOT",         "NULL",     "OF",       "OFF",     "ON",
-     "OPTION",       "OR",           "ORDER",       "OUTER",    "PERCENT",  "PRIMARY", "PRINT",
-     "PROC",         "PROCEDURE",    "RETURN",      "RIGHT",    "ROLLBACK", "SAVE",    "SELECT",
-     "SET",          "SHUTDOWN",     "SYSTEM_USER", "TABLE",    "THEN",     "TO",      "TOP",
-     "TRAN",         "TRANSACTION",  "TRUNCATE",    "UNION",    "UNIQUE",   "UPDATE",  "USE",
-     "VALUES",       "VIEW",         "WAITFOR",     "WHEN",     "WHERE",    "WHILE",   "WITH"});
+    {"ADD",      "ALL",          "ALTER",        "AND",         "ANY",      "AS",       "ASC",
+     "BEGIN",    "BETWEEN",      "BREAK",        "BY",          "CASE",     "CHECK",    "CLUSTERED",
+     "COLLATE",  "COLUMN",       "COMMIT",       "CONSTRAINT",  "CONTINUE", "CONVERT",  "CREATE",
+     "CROSS",    "CURRENT_USER", "DATABASE",     "DECLARE",     "DEFAULT",  "DELETE",   "DESC",
+     "DISTINCT", "DROP",         "ELSE",         "END",         "ESCAPE",   "EXCEPT",   "EXEC",
+     "EXECUTE",  "EXISTS",       "FOR",          "FOREIGN",     "FROM",     "FULL",     "GOTO",
+     "GRANT",    "GROUP",        "HAVING",       "IDENTITY",    "IF",       "IN",       "INDEX",
+     "INNER",    "INSERT",       "INTERSECT",    "INTO",        "IS",       "JOIN",     "KEY",
+     "LEFT",     "LIKE",         "NONCLUSTERED", "NOT",         "NULL",     "OF",       "OFF",
+     "ON",       "OPTION",       "OR",           "ORDER",       "OUTER",    "PERCENT",  "PRIMARY",
+     "PRINT",    "PROC",         "PROCEDURE",    "RETURN",      "RIGHT",    "ROLLBACK", "SAVE",
+     "SELECT",   "SET",          "SHUTDOWN",     "SYSTEM_USER", "TABLE",    "THEN",     "TO",
+     "TOP",      "TRAN",         "TRANSACTION",  "TRUNCATE",    "UNION",    "UNIQUE",   "UPDATE",
+     "USE",      "VALUES",       "VIEW",         "WAITFOR",     "WHEN",     "WHERE",    "WHILE",
+     "WITH"});
 
 }  // namespace
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "collations.hpp"
 #include "sql_errors.hpp"
 #include "tsql_lexer.hpp"
 
@@ -141,6 +142,19 @@ class Parser {
       type += ')';
     }
     return type;
+  }
+  // A known collation name; DATABASE_DEFAULT gives the empty name.
+  std::string collation_name() {
+    const Token& token = peek();
+    if (token.kind != TokenKind::Word) fail();
+    next();
+    if (token.upper == "DATABASE_DEFAULT") return {};
+    if (!collations::code_page(token.text)) {
+      SqlError error = errors::invalid_collation(token.text);
+      error.set_line(token.line);
+      throw error;
+    }
+    return token.text;
   }
   std::optional<std::string> alias() {
     if (accept_word("AS")) {
@@ -299,6 +313,7 @@ class Parser {
     if (accept_word("DATABASE")) {
       statement.kind = StatementKind::CreateDatabase;
       statement.name = identifier();
+      if (accept_word("COLLATE")) statement.collation = collation_name();
       return;
     }
     expect_word("TABLE");
@@ -347,9 +362,8 @@ class Parser {
         column.primary_key = true;
       } else if (accept_word("DEFAULT")) {
         column.default_value = primary();
-      } else if (is_word("COLLATE")) {
-        next();
-        identifier();
+      } else if (accept_word("COLLATE")) {
+        column.collation = collation_name();
       } else {
         break;
       }
