@@ -25,9 +25,24 @@ std::string Narrow(const SQLWCHAR* text, std::size_t length) {
   return platform::ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
 }
 
+/// The message without the "[vendor][component]..." prefixes that driver managers and drivers
+/// put before the server's own text.
+std::string WithoutPrefixes(std::string message) {
+  std::size_t start = 0;
+  while (start < message.size() && message[start] == '[') {
+    const std::size_t close = message.find(']', start);
+    if (close == std::string::npos) break;
+    start = close + 1;
+  }
+  return message.substr(start);
+}
+
+/// Every diagnostic record of `handle`; a driver never has this many for one call.
+constexpr SQLSMALLINT kMaxRecords = 64;
+
 std::vector<Diagnostic> Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
   std::vector<Diagnostic> records;
-  for (SQLSMALLINT i = 1;; ++i) {
+  for (SQLSMALLINT i = 1; i <= kMaxRecords; ++i) {
     std::array<SQLWCHAR, 6> state{};
     SQLINTEGER native = 0;
     std::vector<SQLWCHAR> message(512);
@@ -40,15 +55,23 @@ std::vector<Diagnostic> Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
                           static_cast<SQLSMALLINT>(message.size()), &length);
     }
     if (!SQL_SUCCEEDED(rc)) break;
+    const auto chars =
+        std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), message.size() - 1);
     records.push_back({Narrow(state.data(), 5), static_cast<long>(native),
-                       Narrow(message.data(), static_cast<std::size_t>(length))});
+                       WithoutPrefixes(Narrow(message.data(), chars))});
   }
   return records;
 }
 
+/// Raises the failure that `rc` reports: an error code, or an error record that comes with
+/// SQL_SUCCESS_WITH_INFO (drivers differ in which of the two they use for a failed statement).
 void Check(SQLRETURN rc, SQLSMALLINT type, SQLHANDLE handle, const char* call) {
-  if (SQL_SUCCEEDED(rc) || rc == SQL_NO_DATA) return;
+  if (rc == SQL_SUCCESS || rc == SQL_NO_DATA) return;
   std::vector<Diagnostic> records = Diagnose(type, handle);
+  if (rc == SQL_SUCCESS_WITH_INFO &&
+      std::none_of(records.begin(), records.end(), [](const auto& r) { return r.IsError(); })) {
+    return;
+  }
   if (records.empty()) records.push_back({"HY000", 0, std::string(call) + " failed"});
   throw Error(std::move(records));
 }
@@ -107,6 +130,9 @@ std::string Quote(std::string_view value, bool freeTds) {
   return "{" + std::string(value) + "}";
 }
 
+/// Longest value read, in UTF-16 units: far beyond any name or count, and a bound on the reads.
+constexpr std::size_t kMaxValueLength = 1 << 20;
+
 std::optional<std::string> ReadValue(SQLHANDLE stmt, SQLUSMALLINT column) {
   std::u16string value;
   std::array<SQLWCHAR, 512> buffer{};
@@ -123,16 +149,19 @@ std::optional<std::string> ReadValue(SQLHANDLE stmt, SQLUSMALLINT column) {
                                   : std::min(capacity, static_cast<std::size_t>(indicator) / 2);
     value.append(reinterpret_cast<const char16_t*>(buffer.data()), chars);
     if (rc == SQL_SUCCESS) break;  // SUCCESS_WITH_INFO: more of the value follows
+    if (chars == 0 || value.size() > kMaxValueLength) {
+      throw Error("SQLGetData: the driver returned a value that does not end");
+    }
   }
   return platform::ToUtf8(value);
 }
 
-/// Reads the current result; a failed fetch ends its rows and is reported through `failure`.
-ResultSet ReadResult(const Statement& stmt, std::optional<Error>& failure) {
+/// Reads the current result: its rows, or the count of rows its statement changed.
+ResultSet ReadResult(const Statement& stmt) {
   ResultSet result;
   SQLSMALLINT columns = 0;
   stmt.Check(SQLNumResultCols(stmt.get(), &columns), "SQLNumResultCols");
-  if (columns == 0) {
+  if (columns <= 0) {
     SQLLEN count = -1;
     stmt.Check(SQLRowCount(stmt.get(), &count), "SQLRowCount");
     result.rowsAffected = count;
@@ -145,16 +174,15 @@ ResultSet ReadResult(const Statement& stmt, std::optional<Error>& failure) {
     stmt.Check(SQLDescribeColW(stmt.get(), i, name.data(), static_cast<SQLSMALLINT>(name.size()),
                                &length, &type, &size, &digits, &nullable),
                "SQLDescribeColW");
-    result.columns.push_back(
-        Narrow(name.data(), std::min(static_cast<std::size_t>(length), name.size() - 1)));
+    result.columns.push_back(Narrow(
+        name.data(),
+        std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), name.size() - 1)));
   }
+  // Each fetch takes a row the server sent; on a dead connection it fails.
   for (;;) {
     const SQLRETURN rc = SQLFetch(stmt.get());
     if (rc == SQL_NO_DATA) break;
-    if (rc == SQL_ERROR) {
-      if (!failure) failure = Error(Diagnose(SQL_HANDLE_STMT, stmt.get()));
-      break;
-    }
+    stmt.Check(rc, "SQLFetch");
     auto& row = result.rows.emplace_back();
     for (SQLUSMALLINT i = 1; i <= static_cast<SQLUSMALLINT>(columns); ++i) {
       row.push_back(ReadValue(stmt.get(), i));
@@ -163,17 +191,33 @@ ResultSet ReadResult(const Statement& stmt, std::optional<Error>& failure) {
   return result;
 }
 
+/// More results than any batch of the tool has statements: a driver that keeps answering is
+/// stopped here.
+constexpr std::size_t kMaxResults = 100000;
+
+}  // namespace
+
+bool Diagnostic::IsError() const { return !state.starts_with("01"); }
+
+namespace {
+std::string Description(const std::vector<Diagnostic>& records) {
+  if (records.empty()) return "ODBC error";
+  const auto error =
+      std::find_if(records.begin(), records.end(), [](const auto& r) { return r.IsError(); });
+  return (error == records.end() ? records.front() : *error).message;
+}
 }  // namespace
 
 Error::Error(std::vector<Diagnostic> records)
-    : std::runtime_error(records.empty() ? std::string("ODBC error") : records.front().message),
-      records_(std::move(records)) {}
+    : std::runtime_error(Description(records)), records_(std::move(records)) {}
 
 Error::Error(const std::string& message) : Error(std::vector<Diagnostic>{{"HY000", 0, message}}) {}
 
 long Error::NativeError() const {
-  for (const auto& record : records_) {
-    if (record.native != 0) return record.native;
+  for (const bool errorsOnly : {true, false}) {
+    for (const auto& record : records_) {
+      if (record.native != 0 && (record.IsError() || !errorsOnly)) return record.native;
+    }
   }
   return 0;
 }
@@ -205,7 +249,7 @@ DriverConnect Translate(const Properties& properties, const std::string& driver)
       }
       out.loginTimeout = std::max(out.loginTimeout, 0L);
     }
-    // PROVIDER and Persist Security Info have no ODBC counterpart.
+    // PROVIDER and Persist Security Info have no ODBC counterpart; Driver is the caller's.
   }
   if (trusted) s += "Trusted_Connection=Yes;";
   if (freeTds) {
@@ -220,11 +264,24 @@ DriverConnect Translate(const Properties& properties, const std::string& driver)
   return out;
 }
 
+namespace {
+/// More drivers than any system has installed.
+constexpr int kMaxDrivers = 1000;
+
+/// The value of the "Driver" property, if there is one.
+std::optional<std::string> ChosenDriver(const Properties& properties) {
+  for (const auto& [keyword, value] : properties) {
+    if (SameKeyword(keyword, "Driver")) return value;
+  }
+  return std::nullopt;
+}
+}  // namespace
+
 std::string InstalledDriver() {
   const auto env = NewEnvironment();
   std::vector<std::string> installed;
   SQLUSMALLINT direction = SQL_FETCH_FIRST;
-  for (;;) {
+  for (int i = 0; i < kMaxDrivers; ++i) {
     std::array<SQLWCHAR, 256> name{};
     std::array<SQLWCHAR, 1024> attributes{};
     SQLSMALLINT nameLength = 0, attributesLength = 0;
@@ -232,8 +289,9 @@ std::string InstalledDriver() {
         env->get(), direction, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLength,
         attributes.data(), static_cast<SQLSMALLINT>(attributes.size()), &attributesLength);
     if (!SQL_SUCCEEDED(rc)) break;
-    installed.push_back(
-        Narrow(name.data(), std::min(static_cast<std::size_t>(nameLength), name.size() - 1)));
+    installed.push_back(Narrow(
+        name.data(),
+        std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0)), name.size() - 1)));
     direction = SQL_FETCH_NEXT;
   }
   for (const char* preferred : {"ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server",
@@ -258,7 +316,7 @@ Connection::~Connection() {
 }
 
 void Connection::Open(const Properties& properties) {
-  const auto target = Translate(properties, InstalledDriver());
+  const auto target = Translate(properties, ChosenDriver(properties).value_or(InstalledDriver()));
   const auto& dbc = handles_->dbc;
   if (target.loginTimeout > 0) {
     dbc.Check(SQLSetConnectAttrW(
@@ -289,24 +347,26 @@ std::vector<ResultSet> Connection::Execute(std::string_view sql) {
              "SQLSetStmtAttr(SQL_ATTR_QUERY_TIMEOUT)");
   std::u16string text = Wide(sql);
   SQLRETURN rc = SQLExecDirectW(stmt.get(), WidePtr(text), static_cast<SQLINTEGER>(text.size()));
-  std::optional<Error> failure;
   std::vector<ResultSet> results;
-  // Every statement of a batch is a result of its own, and an error of a later statement shows
-  // only while advancing: all results are read before the first error is raised.
-  for (;;) {
-    if (SQL_SUCCEEDED(rc)) {
-      results.push_back(ReadResult(stmt, failure));
-    } else if (rc == SQL_ERROR) {
-      if (!failure) failure = Error(Diagnose(SQL_HANDLE_STMT, stmt.get()));
-    } else if (rc != SQL_NO_DATA) {
-      stmt.Check(rc, "SQLMoreResults");
+  try {
+    // "No data" from the execution itself is a first statement that changed no row.
+    if (rc == SQL_NO_DATA) {
+      results.push_back({{}, {}, 0});
+      rc = SQLMoreResults(stmt.get());
     }
-    rc = SQLMoreResults(stmt.get());
-    if (rc == SQL_NO_DATA) break;
+    // Every statement of a batch is a result of its own, and the error of a later statement
+    // shows only while advancing to it.
+    while (rc != SQL_NO_DATA) {
+      stmt.Check(rc, "SQLExecDirectW");
+      results.push_back(ReadResult(stmt));
+      if (results.size() > kMaxResults) throw Error("SQLMoreResults: the results do not end");
+      rc = SQLMoreResults(stmt.get());
+    }
+  } catch (const Error&) {
+    // Closing makes the driver cancel whatever the server still holds for this batch.
+    SQLFreeStmt(stmt.get(), SQL_CLOSE);
+    throw;
   }
-  // Closing makes the driver cancel whatever the server still holds for this statement.
-  SQLFreeStmt(stmt.get(), SQL_CLOSE);
-  if (failure) throw *failure;
   return results;
 }
 
@@ -326,49 +386,58 @@ std::string Connection::DefaultDatabase() const {
   dbc.Check(SQLGetConnectAttrW(dbc.get(), SQL_ATTR_CURRENT_CATALOG, name.data(),
                                static_cast<SQLINTEGER>(sizeof name), &length),
             "SQLGetConnectAttrW(SQL_ATTR_CURRENT_CATALOG)");
-  return Narrow(name.data(), std::min(static_cast<std::size_t>(length) / 2, name.size() - 1));
+  return Narrow(name.data(), std::min(static_cast<std::size_t>(std::max<SQLINTEGER>(length, 0)) / 2,
+                                      name.size() - 1));
 }
 
-void Connection::BeginTransaction() {
+void Connection::SetAutoCommit(bool on) {
+  if (!open_) throw Error("The connection is not open");
   const auto& dbc = handles_->dbc;
-  dbc.Check(
-      SQLSetConnectAttrW(dbc.get(), SQL_ATTR_AUTOCOMMIT,
-                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_AUTOCOMMIT_OFF)),
-                         SQL_IS_UINTEGER),
-      "SQLSetConnectAttrW(SQL_ATTR_AUTOCOMMIT)");
+  dbc.Check(SQLSetConnectAttrW(dbc.get(), SQL_ATTR_AUTOCOMMIT,
+                               reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                                   on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                               SQL_IS_UINTEGER),
+            "SQLSetConnectAttrW(SQL_ATTR_AUTOCOMMIT)");
 }
 
-namespace {
-void EndTransaction(const Handle<SQL_HANDLE_DBC>& dbc, SQLSMALLINT completion) {
-  dbc.Check(SQLEndTran(SQL_HANDLE_DBC, dbc.get(), completion), "SQLEndTran");
-  dbc.Check(
-      SQLSetConnectAttrW(dbc.get(), SQL_ATTR_AUTOCOMMIT,
-                         reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_AUTOCOMMIT_ON)),
-                         SQL_IS_UINTEGER),
-      "SQLSetConnectAttrW(SQL_ATTR_AUTOCOMMIT)");
+void Connection::Commit() {
+  const auto& dbc = handles_->dbc;
+  dbc.Check(SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_COMMIT), "SQLEndTran(SQL_COMMIT)");
 }
-}  // namespace
 
-void Connection::Commit() { EndTransaction(handles_->dbc, SQL_COMMIT); }
+void Connection::Rollback() {
+  const auto& dbc = handles_->dbc;
+  dbc.Check(SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_ROLLBACK), "SQLEndTran(SQL_ROLLBACK)");
+}
 
-void Connection::Rollback() { EndTransaction(handles_->dbc, SQL_ROLLBACK); }
+long long NumberOf(const ResultSet& result) {
+  if (result.rows.empty() || result.rows.front().empty()) throw Error("The query returned no row");
+  const std::string text = result.rows.front().front().value_or("");
+  long long number = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (ec != std::errc() || end != text.data() + text.size()) {
+    throw Error("Not a number: \"" + text + "\"");
+  }
+  return number;
+}
 
 long long QueryNumber(Connection& connection, std::string_view sql) {
   for (const auto& result : connection.Execute(sql)) {
-    if (result.rows.empty() || result.rows.front().empty()) continue;
-    const std::string text = result.rows.front().front().value_or("");
-    long long number = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (ec != std::errc() || end != text.data() + text.size()) {
-      throw Error("Not a number: \"" + text + "\"");
-    }
-    return number;
+    if (!result.columns.empty()) return NumberOf(result);
   }
   throw Error("The query returned no row");
 }
 
-Transaction::Transaction(Connection& connection) : connection_(connection) {
-  connection_.BeginTransaction();
+ManualCommit::ManualCommit(Connection& connection) : connection_(connection) {
+  connection_.SetAutoCommit(false);
+}
+
+ManualCommit::~ManualCommit() {
+  try {
+    connection_.SetAutoCommit(true);
+  } catch (const Error&) {
+    // A lost connection has no transaction left; the server discards it.
+  }
 }
 
 Transaction::~Transaction() {
@@ -376,7 +445,7 @@ Transaction::~Transaction() {
   try {
     connection_.Rollback();
   } catch (const Error&) {
-    // A lost connection has no transaction left to roll back; the server discards it.
+    // As above: nothing is left to roll back on a lost connection.
   }
 }
 

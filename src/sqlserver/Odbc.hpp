@@ -15,18 +15,23 @@ namespace odbc {
 
 /// One diagnostic record of the driver.
 struct Diagnostic {
-  std::string state;  ///< SQLSTATE; differs between drivers, so match on `native` instead
-  long native = 0;    ///< the server's error number (18456, 208, ...), or the driver's own
-  std::string message;
+  std::string state;    ///< SQLSTATE; differs between drivers, so match on `native` instead
+  long native = 0;      ///< the server's error number (18456, 208, ...), or the driver's own
+  std::string message;  ///< the text without the driver's "[vendor][component]" prefixes
+
+  /// Warnings and informational messages have SQLSTATE class 01; everything else is an error.
+  bool IsError() const;
 };
 
-/// A failed ODBC call. what() is the first record's text, the description a user is shown.
+/// A failed ODBC call. what() is the text of the first record that is an error: the description
+/// a user is shown.
 class Error : public std::runtime_error {
  public:
   explicit Error(std::vector<Diagnostic> records);
   explicit Error(const std::string& message);
 
-  /// The native error number of the first record that has one, else 0.
+  /// The native error number of the first error record that has one, else of the first record
+  /// that has one, else 0.
   long NativeError() const;
   const std::vector<Diagnostic>& Records() const { return records_; }
 
@@ -42,7 +47,8 @@ struct ResultSet {
 };
 
 /// Connection properties under their OLE DB keywords ("Data Source", "Initial Catalog",
-/// "Integrated Security", "User ID", "Password", "Connect Timeout", ...), in order.
+/// "Integrated Security", "User ID", "Password", "Connect Timeout", ...), in order. "Driver"
+/// names the ODBC driver to use instead of the preferred installed one.
 using Properties = std::vector<std::pair<std::string, std::string>>;
 
 /// The ODBC connection string and login time-out for `properties`, written for `driver`.
@@ -65,7 +71,7 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  /// Connects synchronously with the installed driver; raises Error on failure.
+  /// Connects synchronously; raises Error on failure.
   void Open(const Properties& properties);
   bool IsOpen() const { return open_; }
 
@@ -73,15 +79,19 @@ class Connection {
   void SetCommandTimeout(long seconds);
   long CommandTimeout() const { return commandTimeout_; }
 
-  /// Runs `sql` as one batch and reads every result it produces. An error in any statement of
-  /// the batch is raised after all results were drained, so none is lost.
+  /// Runs `sql` as one batch and reads its results in order, one per statement. The first
+  /// failure ends it: an error record on any result, whatever the driver's return code, or a
+  /// failed fetch. The server's remaining work for the batch is then cancelled and the failure
+  /// raised. Every driver call is made a bounded number of times, so a dead connection fails too.
   std::vector<ResultSet> Execute(std::string_view sql);
 
   /// Makes `name` the current database (the driver sends the USE itself, quoted).
   void SetDefaultDatabase(const std::string& name);
   std::string DefaultDatabase() const;
 
-  void BeginTransaction();
+  /// With autocommit off, a transaction is always open: Commit() and Rollback() end it and the
+  /// next statement starts the next one.
+  void SetAutoCommit(bool on);
   void Commit();
   void Rollback();
 
@@ -96,10 +106,28 @@ class Connection {
 /// it; raises Error when there is no such row or the field is not a whole number.
 long long QueryNumber(Connection& connection, std::string_view sql);
 
-/// Begins on construction; rolls back when destroyed without Commit().
+/// The first field of a result's first row as a number; raises Error when it is not one.
+long long NumberOf(const ResultSet& result);
+
+/// Autocommit off for the life of the object; switched on again at its end, which discards
+/// whatever was not committed.
+class ManualCommit {
+ public:
+  explicit ManualCommit(Connection& connection);
+  ~ManualCommit();
+  ManualCommit(const ManualCommit&) = delete;
+  ManualCommit& operator=(const ManualCommit&) = delete;
+
+  Connection& connection() const { return connection_; }
+
+ private:
+  Connection& connection_;
+};
+
+/// The transaction in progress under ManualCommit: rolled back when destroyed without Commit().
 class Transaction {
  public:
-  explicit Transaction(Connection& connection);
+  explicit Transaction(const ManualCommit& session) : connection_(session.connection()) {}
   ~Transaction();
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;

@@ -121,18 +121,24 @@ TEST_F(AccessLayerTest, CommitKeepsAndRollbackDiscards) {
   auto connection = server_.Connect("shop");
   auto checker = server_.Connect("shop");
   {
-    odbc::Transaction transaction(*connection);
-    connection->Execute("UPDATE Item SET Name = N'kept' WHERE Id = 1");
-    transaction.Commit();
-  }
-  {
-    odbc::Transaction transaction(*connection);
-    connection->Execute("UPDATE Item SET Name = N'gone' WHERE Id = 2\r\nDELETE FROM Item");
+    const odbc::ManualCommit session(*connection);
+    {
+      odbc::Transaction transaction(session);
+      connection->Execute("UPDATE Item SET Name = N'kept' WHERE Id = 1");
+      transaction.Commit();
+    }
+    {
+      const odbc::Transaction transaction(session);
+      connection->Execute("UPDATE Item SET Name = N'gone' WHERE Id = 2\r\nDELETE FROM Item");
+    }
+    // What the session did not commit is discarded when it ends.
+    connection->Execute("UPDATE Item SET Name = N'open' WHERE Id = 3");
   }
   const auto rows = checker->Execute("SELECT Name FROM Item ORDER BY Id").at(0).rows;
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0][0], "kept");
   EXPECT_EQ(rows[1][0], std::nullopt);
+  EXPECT_EQ(rows[2][0], "B");
 }
 
 class HeldServerTest : public testing::Test {

@@ -7,46 +7,49 @@
 #include "platform/Platform.hpp"
 
 namespace support {
-namespace {}  // namespace
 
 StandIn::StandIn(Options options) : address_(options.address) {
-  const auto ready = dir_.Path() / "ready";
+  const auto ready = ReadyFile();
   const auto seed = dir_.Path() / "seed.sql";
-  const auto data = dir_.Path() / "data";
+  const auto data = options.dataDir.empty() ? dir_.Path() / "data" : options.dataDir;
   WriteFile(seed, options.seed);
-  std::filesystem::create_directory(data);
-  std::vector<std::string> args{"--listen",
-                                address_ + ":0",
-                                "--login",
-                                std::string(kLogin) + ":" + kPassword,
-                                "--data-dir",
-                                HostPath(data),
-                                "--seed",
-                                HostPath(seed),
-                                "--wire-log",
-                                HostPath(dir_.Path() / "wire.log"),
-                                "--ready-file",
-                                HostPath(ready),
-                                "--exit-with-parent"};
+  std::filesystem::create_directories(data);
+  std::vector<std::string> args{
+      "--listen", address_ + ":0", "--login", std::string(kLogin) + ":" + kPassword, "--data-dir",
+      HostPath(data), "--seed", HostPath(seed), "--wire-log", HostPath(dir_.Path() / "wire.log"),
+      "--ready-file", HostPath(ready), "--exit-with-parent",
+      // Under Wine the test is not the server's parent: a test that
+      // dies cannot leave its server running for long.
+      "--exit-when-idle", "60"};
   if (!options.instance.empty()) {
     args.insert(args.end(), {"--instance", options.instance});
   }
   args.insert(args.end(), options.args.begin(), options.args.end());
   process_ = std::make_unique<ChildProcess>(platform::PathFromUtf8(ORAVEND_STANDIN_PATH), args);
-  if (!WaitFor([&] { return std::filesystem::exists(ready); })) {
+  if (!WaitFor([&] { return std::filesystem::exists(ready); }, options.startLimit)) {
     throw std::runtime_error("the stand-in did not start");
   }
   std::istringstream(ReadFile(ready)) >> address_ >> port_;
 }
 
 StandIn::~StandIn() {
-  // Under Wine the server cannot be killed from here: it is asked to shut down instead.
+  // Under Wine the server can be neither killed nor waited for from here: it is asked to shut
+  // down, and it removes its ready file after it has closed every file in its folder.
   try {
-    Connect()->Execute("SHUTDOWN WITH NOWAIT");
+    odbc::Connection connection;
+    connection.Open({{"Data Source", DataSource()},
+                     {"User ID", kLogin},
+                     {"Password", kPassword},
+                     {"Connect Timeout", "5"}});
+    connection.SetCommandTimeout(5);
+    connection.Execute("SHUTDOWN WITH NOWAIT");
   } catch (const std::exception&) {
     // Already gone, or gone while answering.
   }
+  WaitFor([&] { return !std::filesystem::exists(ReadyFile()); }, std::chrono::seconds(10));
 }
+
+std::filesystem::path StandIn::ReadyFile() const { return dir_.Path() / "ready"; }
 
 std::string StandIn::DataSource() const { return address_ + "," + std::to_string(port_); }
 
@@ -57,7 +60,7 @@ std::unique_ptr<odbc::Connection> StandIn::Connect(const std::string& database) 
                     {"Password", kPassword},
                     {"Initial Catalog", database},
                     {"Connect Timeout", "10"}});
-  connection->SetCommandTimeout(30);
+  connection->SetCommandTimeout(10);
   return connection;
 }
 

@@ -16,9 +16,11 @@ class StandIn {
  public:
   struct Options {
     std::string address = "127.0.0.1";
-    std::string instance;           ///< answer browser requests on UDP 1434 for this instance
-    std::string seed;               ///< T-SQL run at start-up, batches separated by GO lines
-    std::vector<std::string> args;  ///< further options, e.g. fault injection
+    std::string instance;                 ///< answer browser requests on UDP 1434 for this instance
+    std::string seed;                     ///< T-SQL run at start-up, batches separated by GO lines
+    std::vector<std::string> args;        ///< further options, e.g. fault injection
+    std::filesystem::path dataDir;        ///< keep the databases here, from an earlier server too
+    std::chrono::seconds startLimit{20};  ///< time the seed may take
   };
 
   static constexpr const char* kLogin = "sa";
@@ -43,6 +45,8 @@ class StandIn {
   std::vector<std::string> Batches() const;
 
  private:
+  std::filesystem::path ReadyFile() const;
+
   TempDir dir_;
   std::string address_;
   int port_ = 0;

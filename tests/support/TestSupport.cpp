@@ -26,7 +26,26 @@ extern char** environ;
 #include "platform/Platform.hpp"
 
 namespace support {
-namespace {}  // namespace
+namespace {
+
+/// Removes a folder and what it holds, trying each entry once. MinGW's remove_all tries an
+/// entry that vanished while it ran again and again, for ever.
+void RemoveTree(const std::filesystem::path& path) noexcept {
+  std::error_code error;
+  std::filesystem::directory_iterator entry(path, error);
+  for (const std::filesystem::directory_iterator end; !error && entry != end;
+       entry.increment(error)) {
+    std::error_code ignored;
+    if (entry->is_directory(ignored) && !entry->is_symlink(ignored)) {
+      RemoveTree(entry->path());
+    } else {
+      std::filesystem::remove(entry->path(), ignored);
+    }
+  }
+  std::filesystem::remove(path, error);
+}
+
+}  // namespace
 
 std::filesystem::path FromHostPath(const std::string& path) {
 #ifdef _WIN32
@@ -45,10 +64,7 @@ TempDir::TempDir() {
   std::filesystem::create_directories(path_);
 }
 
-TempDir::~TempDir() {
-  std::error_code ignored;
-  std::filesystem::remove_all(path_, ignored);
-}
+TempDir::~TempDir() { RemoveTree(path_); }
 
 std::string HostPath(const std::filesystem::path& path) {
   std::string text = platform::PathToUtf8(path);
@@ -80,6 +96,8 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
 }
 
 std::filesystem::path HelperProgram() { return FromHostPath(ORAVEND_TEST_HELPER_PATH); }
+
+std::string ScriptedDriver() { return ORAVEND_SCRIPTED_DRIVER_PATH; }
 
 std::unique_ptr<ChildProcess> StartNamedProcess(const std::filesystem::path& dir,
                                                 const std::string& exeName) {

@@ -58,6 +58,10 @@ class ChildProcess {
 /// The small helper program built with the tests (sleep, hold the instance lock).
 std::filesystem::path HelperProgram();
 
+/// The test ODBC driver whose answers each statement's text scripts: a Linux library, which the
+/// driver manager loads under Wine too. Its path is the value of the "Driver" property.
+std::string ScriptedDriver();
+
 /// A copy of the helper program under `exeName` in `dir`, running `sleep 60`.
 std::unique_ptr<ChildProcess> StartNamedProcess(const std::filesystem::path& dir,
                                                 const std::string& exeName);

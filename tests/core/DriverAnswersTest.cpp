@@ -1,0 +1,64 @@
+// The access layer against answers that drivers give in situations a test cannot arrange on a
+// real connection, through the scripted test driver and the real driver manager.
+#include <gtest/gtest.h>
+
+#include "sqlserver/Odbc.hpp"
+#include "support/TestSupport.hpp"
+
+namespace {
+
+class DriverAnswersTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    connection_.Open({{"Driver", support::ScriptedDriver()}, {"Data Source", "anywhere"}});
+  }
+  /// The error that running `script` raises, or "no error".
+  std::string ErrorOf(const std::string& script) {
+    try {
+      connection_.Execute(script);
+    } catch (const odbc::Error& e) {
+      return e.what();
+    }
+    return "no error";
+  }
+  long CallsOfTheLastStatement() {
+    return static_cast<long>(odbc::QueryNumber(connection_, "calls"));
+  }
+
+  odbc::Connection connection_;
+};
+
+TEST_F(DriverAnswersTest, ADeadConnectionEndsTheBatchAtItsFirstFailedCall) {
+  // The driver fails every call on the dead link, as FreeTDS does on a closed socket.
+  EXPECT_EQ(ErrorOf("dead link"), "Communication link failure");
+  EXPECT_LE(CallsOfTheLastStatement(), 2);
+  EXPECT_EQ(ErrorOf("dead on execute"), "Communication link failure");
+  EXPECT_LE(CallsOfTheLastStatement(), 1);
+}
+
+TEST_F(DriverAnswersTest, AnErrorRecordFailsTheBatchWhateverTheReturnCode) {
+  try {
+    connection_.Execute("error with info");
+    FAIL() << "an error record passed as a warning";
+  } catch (const odbc::Error& e) {
+    // The informational record before it is kept, but the description is the error's.
+    EXPECT_EQ(std::string(e.what()), "Invalid object name 'Missing'.");
+    EXPECT_EQ(e.NativeError(), 208);
+    ASSERT_EQ(e.Records().size(), 2u);
+    EXPECT_EQ(e.Records()[0].native, 5701);
+  }
+  const auto results = connection_.Execute("info only");
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].rowsAffected, 1);
+}
+
+TEST_F(DriverAnswersTest, AFailedFetchFailsTheBatch) {
+  EXPECT_EQ(ErrorOf("fetch fails"), "Communication link failure");
+  EXPECT_EQ(ErrorOf("fetch error with info"), "Arithmetic overflow error.");
+}
+
+TEST_F(DriverAnswersTest, ResultsThatNeverEndAreStopped) {
+  EXPECT_EQ(ErrorOf("endless results"), "SQLMoreResults: the results do not end");
+}
+
+}  // namespace
