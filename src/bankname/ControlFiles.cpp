@@ -1,8 +1,11 @@
 // Readers of the control files.
 #include "bankname/ControlFiles.hpp"
 
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <stdexcept>
 
 #include "platform/Platform.hpp"
@@ -64,15 +67,33 @@ std::vector<std::string> SplitFields(const std::string& line) {
   return fields;
 }
 
-/// A name that would end the quoted literal or bracket it stands in, or start another statement
-/// or a comment, in the SQL text it is inserted into.
-bool IsUnsafeName(const std::string& name) {
-  for (const char c : name) {
+/// A control character (below U+0020, or U+007F) in decoded text, if there is one.
+std::optional<char> ControlCharacter(std::string_view text) {
+  for (const char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F || c == '\'' || c == '[' || c == ']' || c == ';') return true;
+    if (byte < 0x20 || byte == 0x7F) return c;
   }
-  return name.find("--") != std::string::npos || name.find("/*") != std::string::npos;
+  return std::nullopt;
 }
+
+bool IsAsciiLetter(char16_t c) { return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z'); }
+bool IsAsciiDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+/// A regular SQL Server identifier: letters of any script, digits, "_", "@", "#" and "$", not
+/// starting with a digit or "$", at most 128 characters. Nothing else can stand unquoted in
+/// the statements without changing what they do.
+bool IsIdentifier(const std::string& name) {
+  const std::u16string text = platform::ToUtf16(name);
+  if (text.empty() || text.size() > 128 || IsAsciiDigit(text[0]) || text[0] == u'$') return false;
+  return std::all_of(text.begin(), text.end(), [](char16_t c) {
+    if (c < 0x80)
+      return IsAsciiLetter(c) || IsAsciiDigit(c) || c == u'_' || c == u'@' || c == u'#' ||
+             c == u'$';
+    return platform::IsAlphanumeric(c);
+  });
+}
+
+constexpr const char* kFieldNames[] = {"テーブル名", "キー列", "名称列", "カナ列"};
 
 }  // namespace
 
@@ -91,6 +112,16 @@ std::vector<UsedLine> ReadUsedLines(const std::filesystem::path& folder,
           "ファイル" + Quoted(fileName) + "の" + std::to_string(number) +
           "行目に、コードページ 932 (Shift_JIS) の文字ではないバイトがあります。");
     }
+    // Nothing in these files needs one; a line end of another system (LF alone) would
+    // otherwise join two lines into one record.
+    if (const auto c = ControlCharacter(text)) {
+      char code[8];
+      std::snprintf(code, sizeof code, "%04X",
+                    static_cast<unsigned>(static_cast<unsigned char>(*c)));
+      throw std::runtime_error("ファイル" + Quoted(fileName) + "の" + std::to_string(number) +
+                               "行目に制御文字 (U+" + code +
+                               ") があります。改行は CR LF で保存してください。");
+    }
     if (!IsBlank(text)) used.push_back({number, SplitFields(text)});
   }
   return used;
@@ -102,7 +133,7 @@ std::vector<std::string> ReadBankName(const std::filesystem::path& folder, platf
     if (lines.empty()) return {};
     return std::move(lines.back().fields);
   } catch (const std::exception& e) {
-    ui.MsgBox(e.what(), platform::Icon::Critical, platform::AppComments);
+    ui.MsgBox(e.what(), platform::Icon::Critical, platform::AppComments());
     return {};
   }
 }
@@ -129,13 +160,12 @@ std::vector<TableLine> ReadTableList(const std::filesystem::path& folder,
           " つしかありません (テーブル名、キー列、名称列、カナ列の 4 つが必要です)。");
     }
     for (std::size_t i = 0; i < 4; ++i) {
-      if (IsUnsafeName(line.fields[i])) {
-        throw std::runtime_error(where + "の項目 " + std::to_string(i) + " " +
-                                 Quoted(line.fields[i]) + "に、名前に使えない文字があります。");
-      }
-    }
-    if (line.fields[0].empty() || line.fields[1].empty()) {
-      throw std::runtime_error(where + "にテーブル名またはキー列がありません。");
+      // A table and its key are needed; an empty name or kana column means no such update.
+      const std::string& name = line.fields[i];
+      if ((i >= 2 && name.empty()) || IsIdentifier(name)) continue;
+      throw std::runtime_error(where + "の項目 " + std::to_string(i) + " (" + kFieldNames[i] +
+                               ") " + Quoted(name) + "は SQL Server の名前として使えません。" +
+                               "名前には文字、数字、_ @ # $ だけが使えます。");
     }
     tables.push_back({line.fields[0], line.fields[1], line.fields[2], line.fields[3]});
   }

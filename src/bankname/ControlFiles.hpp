@@ -28,7 +28,8 @@ struct UsedLine {
 /// Reads `folder`/`fileName`: code page 932, lines ending at CR LF or a lone CR (a lone LF is an
 /// ordinary character), lines of only blanks (U+0020, U+3000) skipped, fields split at every
 /// comma, nothing trimmed. Raises std::runtime_error naming the file (and the line) when the file
-/// cannot be read or holds bytes that are not code page 932.
+/// cannot be read, holds bytes that are not code page 932, or holds a control character (a lone
+/// LF, a tab).
 std::vector<UsedLine> ReadUsedLines(const std::filesystem::path& folder,
                                     const std::string& fileName);
 
@@ -55,8 +56,8 @@ struct TableLine {
   std::string kanaColumn;
 };
 
-/// Reads and checks a table list: four fields per line at least, a table and a key column, and
-/// names that cannot end or extend the SQL text they go into.
+/// Reads and checks a table list: four fields per line at least; a table and a key column, and
+/// name and kana columns that are empty or, like those, plain SQL Server identifiers.
 std::vector<TableLine> ReadTableList(const std::filesystem::path& folder,
                                      const std::string& fileName);
 

@@ -1,4 +1,5 @@
-// The update run.
+// The update run: a trial pass over every company database that changes nothing, then the real
+// pass.
 #include "bankname/UpdateRun.hpp"
 
 #include <exception>
@@ -11,21 +12,79 @@
 namespace basCommon {
 namespace {
 
-void UpdateDatabases(odbc::Connection& connection, const std::vector<std::string>& databases,
-                     const std::filesystem::path& folder, const std::string& tableList,
-                     RunHost& host) {
-  for (const auto& database : databases) {
-    connection.SetDefaultDatabase(database);
-    const std::string batch = BuildUpdateSql(connection, folder, tableList, host);
-    // A failing statement rolls back its whole database, so a run can simply be repeated.
-    if (!batch.empty()) {
-      odbc::Transaction transaction(connection);
-      connection.Execute(batch);
-      transaction.Commit();
+/// Failures listed one by one in the trial's message; the rest are counted.
+constexpr std::size_t kListedFailures = 10;
+
+struct Database {
+  std::string name;
+  const UpdatePlan* plan;
+  std::string batch;  ///< built by the trial pass
+};
+
+struct Failure {
+  std::string database;
+  std::string description;
+};
+
+std::string TrialFailureMessage(const std::vector<Failure>& failures) {
+  std::string text =
+      "次の会社データベースは変更できないため、どのデータベースも変更しませんでした。\r\n";
+  for (std::size_t i = 0; i < failures.size() && i < kListedFailures; ++i) {
+    text += "\r\n・" + failures[i].database + ": " + failures[i].description;
+  }
+  if (failures.size() > kListedFailures) {
+    text += "\r\n・ほか " + std::to_string(failures.size() - kListedFailures) + " 件";
+  }
+  return text;
+}
+
+/// Visits every database as the real pass will, inside a transaction that is always rolled
+/// back: builds its batch and counts the rows it would change.
+std::vector<Failure> TrialPass(odbc::ManualCommit& session, std::vector<Database>& databases,
+                               long long& rows, RunHost& host) {
+  auto& connection = session.connection();
+  std::vector<Failure> failures;
+  for (auto& database : databases) {
+    try {
+      connection.SetDefaultDatabase(database.name);
+      const odbc::Transaction discarded(session);
+      database.batch = BuildUpdateSql(connection, *database.plan);
+      if (!database.batch.empty()) rows += RowsChanged(connection.Execute(database.batch));
+    } catch (const std::exception& e) {
+      failures.push_back({database.name, e.what()});
     }
     host.ProgressBarIncrease();
     host.DoEvents();
   }
+  return failures;
+}
+
+/// Each database's batch in a transaction of its own, committed as the step's last act.
+void RealPass(odbc::ManualCommit& session, const std::vector<Database>& databases, RunHost& host) {
+  auto& connection = session.connection();
+  for (const auto& database : databases) {
+    if (!database.batch.empty()) {
+      try {
+        connection.SetDefaultDatabase(database.name);
+        odbc::Transaction transaction(session);
+        connection.Execute(database.batch);
+        transaction.Commit();
+      } catch (const std::exception& e) {
+        throw std::runtime_error("会社データベース「" + database.name +
+                                 "」の変更中にエラーが発生しました。このデータベースの変更は取り消"
+                                 "しました。\r\n" +
+                                 e.what());
+      }
+    }
+    host.ProgressBarIncrease();
+    host.DoEvents();
+  }
+}
+
+void Idle(RunHost& host) {
+  host.SetButtonsEnabled(true);
+  host.SetIsRunning(false);
+  host.SetHourglass(false);
 }
 
 }  // namespace
@@ -36,31 +95,55 @@ void UpdateRun(odbc::Connection& connection, const std::filesystem::path& folder
     host.SetHourglass(true);
     host.SetButtonsEnabled(false);
     host.SetIsRunning(true);
-    // A broken file is found before the first database changes, not halfway through the run.
-    ParseBankRecord(ReadBankName(folder, host));
-    ReadTableList(folder, notaraFile);
-    ReadTableList(folder, vostrelFile);
+    // Read once: every database gets the same values, and a broken file is found before the
+    // first database is touched.
+    const BankRecord bank = ParseBankRecord(ReadBankName(folder, host));
+    const UpdatePlan notaraPlan(ReadTableList(folder, notaraFile), bank);
+    const UpdatePlan vostrelPlan(ReadTableList(folder, vostrelFile), bank);
 
-    const auto notara = GetCompanyDatabases(connection, ProductNotara);
-    const auto vostrel = GetCompanyDatabases(connection, ProductVostrel);
-    const auto count = static_cast<int>(notara.size() + vostrel.size());
+    std::vector<Database> databases;
+    for (const auto& name : GetCompanyDatabases(connection, ProductNotara)) {
+      databases.push_back({name, &notaraPlan, {}});
+    }
+    for (const auto& name : GetCompanyDatabases(connection, ProductVostrel)) {
+      databases.push_back({name, &vostrelPlan, {}});
+    }
+    const auto count = static_cast<int>(databases.size());
     host.ShowProgress();
-    host.ProgressBarProperty(0, count, 0);
-    UpdateDatabases(connection, notara, folder, notaraFile, host);
-    UpdateDatabases(connection, vostrel, folder, vostrelFile, host);
+    // One step per database in each pass.
+    host.ProgressBarProperty(0, 2 * count, 0);
+    host.DoEvents();
+    if (count == 0) {
+      Idle(host);
+      // Hidden again, so that closing the main window still ends the program.
+      host.HideProgress();
+      host.MsgBox("対象製品の会社データベースが見つかりません。", platform::Icon::Exclamation,
+                  MainWindowCaption);
+      return;
+    }
 
-    host.SetButtonsEnabled(true);
-    host.SetIsRunning(false);
-    host.SetHourglass(false);
-    if (count > 0) {
-      host.MsgBox("完了しました。", platform::Icon::Information, MainWindowCaption);
+    odbc::ManualCommit session(connection);
+    long long rows = 0;
+    const auto failures = TrialPass(session, databases, rows, host);
+    if (!failures.empty()) {
+      host.MsgBox(TrialFailureMessage(failures), platform::Icon::Critical, MainWindowCaption);
       host.EndProgram();
       return;
     }
-    // Hidden again, so that closing the main window still ends the program.
-    host.HideProgress();
-    host.MsgBox("対象製品の会社データベースが見つかりません。", platform::Icon::Exclamation,
-                MainWindowCaption);
+    if (rows == 0) {
+      Idle(host);
+      host.HideProgress();
+      host.MsgBox(
+          "銀行コード「" + bank.code +
+              "」の行はどの会社データベースにも見つかりませんでした。何も変更していません。",
+          platform::Icon::Exclamation, MainWindowCaption);
+      return;
+    }
+    RealPass(session, databases, host);
+
+    Idle(host);
+    host.MsgBox("完了しました。", platform::Icon::Information, MainWindowCaption);
+    host.EndProgram();
   } catch (const std::exception& e) {
     host.MsgBox(e.what(), platform::Icon::Critical, MainWindowCaption);
     host.EndProgram();

@@ -4,13 +4,11 @@
 #include <filesystem>
 #include <string>
 
+#include "bankname/MainWindow.hpp"
 #include "platform/Ui.hpp"
 #include "sqlserver/Odbc.hpp"
 
 namespace basCommon {
-
-/// The main window's caption: the title of the run's message boxes.
-inline const std::string MainWindowCaption = "オラベンド";
 
 /// What the run needs of the main window and the progress window.
 class RunHost : public platform::Ui {
@@ -27,9 +25,12 @@ class RunHost : public platform::Ui {
   virtual void DoEvents() = 0;
 };
 
-/// The handler of the Run button. Checks the bank record and both table lists before it touches
-/// any database; each database's batch runs in a transaction of its own. Ends the program after
-/// completion and after an error; when no database is found, warns and comes back.
+/// The handler of the Run button. Reads and checks the bank record and both table lists once,
+/// before it touches any database. A trial pass then visits every company database as the real
+/// pass will, always rolling back; when any database fails there, or no row holds the bank's
+/// code, nothing is changed anywhere. The real pass runs each database's batch in a transaction
+/// of its own. Ends the program after completion and after an error; when no database or no row
+/// is found, warns and comes back.
 void UpdateRun(odbc::Connection& connection, const std::filesystem::path& folder,
                const std::string& notaraFile, const std::string& vostrelFile, RunHost& host);
 

@@ -25,6 +25,10 @@ std::string DecodeCp932(std::string_view bytes);
 std::u16string ToUtf16(std::string_view utf8);
 std::string ToUtf8(std::u16string_view utf16);
 
+/// Whether the platform's character tables call a character of the Basic Multilingual Plane a
+/// letter or a digit, in any script. Characters beyond that plane are neither.
+bool IsAlphanumeric(char32_t character);
+
 /// A path from UTF-8 text, and back; Windows paths are UTF-16 underneath.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
 std::string PathToUtf8(const std::filesystem::path& path);

@@ -2,6 +2,7 @@
 // flock() for the single-instance lock.
 #include <fcntl.h>
 #include <iconv.h>
+#include <locale.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -10,9 +11,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <cwctype>
 #include <fstream>
 
 #include "platform/Platform.hpp"
+#include "platform/Ui.hpp"
 
 namespace platform {
 namespace {
@@ -88,9 +91,18 @@ std::string ToUtf8(std::u16string_view utf16) {
       .Convert(std::string_view(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2));
 }
 
+bool IsAlphanumeric(char32_t character) {
+  // The C.UTF-8 tables, whatever locale the process runs in.
+  static const locale_t tables = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  if (tables == static_cast<locale_t>(0)) throw std::runtime_error("No C.UTF-8 locale");
+  return character <= 0xFFFF && iswalnum_l(static_cast<wint_t>(character), tables) != 0;
+}
+
 std::filesystem::path PathFromUtf8(std::string_view utf8) { return std::filesystem::path(utf8); }
 
 std::string PathToUtf8(const std::filesystem::path& path) { return path.string(); }
+
+std::string AppComments() { return {}; }
 
 std::filesystem::path ProgramFolder() {
   return std::filesystem::read_symlink("/proc/self/exe").parent_path();

@@ -4,9 +4,13 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
+#include <iterator>
 #include <memory>
+#include <vector>
 
 #include "platform/Platform.hpp"
+#include "platform/Ui.hpp"
 
 namespace platform {
 namespace {
@@ -61,15 +65,21 @@ bool IsLeadByte(unsigned char byte) {
   return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
 
+/// Single bytes that Windows' table maps to U+0080 and to private-use characters although the
+/// code page defines no character there; the Linux build refuses them, so this build does too.
+bool IsUndefinedSingleByte(unsigned char byte) {
+  return byte == 0x80 || byte == 0xA0 || byte >= 0xFD;
+}
+
 }  // namespace
 
 std::string DecodeCp932(std::string_view bytes) {
   if (bytes.empty()) return {};
-  // Windows maps a lone 0x80 to U+0080; the code page defines no such character, and the Linux
-  // build refuses it, so this build does too.
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
-    if (byte == 0x80) throw DecodeError("invalid byte sequence at byte " + std::to_string(i + 1));
+    if (IsUndefinedSingleByte(byte)) {
+      throw DecodeError("invalid byte sequence at byte " + std::to_string(i + 1));
+    }
     if (IsLeadByte(byte)) ++i;
   }
   const int size = static_cast<int>(bytes.size());
@@ -107,6 +117,13 @@ std::string ToUtf8(std::u16string_view utf16) {
   return text;
 }
 
+bool IsAlphanumeric(char32_t character) {
+  if (character > 0xFFFF) return false;
+  const auto unit = static_cast<wchar_t>(character);
+  WORD type = 0;
+  return GetStringTypeW(CT_CTYPE1, &unit, 1, &type) && (type & (C1_ALPHA | C1_DIGIT)) != 0;
+}
+
 std::filesystem::path PathFromUtf8(std::string_view utf8) {
   return std::filesystem::path(Wide(utf8));
 }
@@ -126,6 +143,37 @@ std::filesystem::path ProgramFolder() {
     }
     name.resize(name.size() * 2);
   }
+}
+
+std::string AppComments() {
+  std::wstring program(MAX_PATH, L'\0');
+  program.resize(GetModuleFileNameW(nullptr, program.data(), MAX_PATH));
+  DWORD ignored = 0;
+  const DWORD size = GetFileVersionInfoSizeW(program.c_str(), &ignored);
+  if (size == 0) return {};
+  std::vector<BYTE> info(size);
+  if (!GetFileVersionInfoW(program.c_str(), 0, size, info.data())) return {};
+  struct Translation {
+    WORD language;
+    WORD codePage;
+  };
+  Translation* translation = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueW(info.data(), L"\\VarFileInfo\\Translation",
+                      reinterpret_cast<void**>(&translation), &length) ||
+      length < sizeof(Translation)) {
+    return {};
+  }
+  wchar_t key[64];
+  std::swprintf(key, std::size(key), L"\\StringFileInfo\\%04x%04x\\Comments", translation->language,
+                translation->codePage);
+  wchar_t* comments = nullptr;
+  if (!VerQueryValueW(info.data(), key, reinterpret_cast<void**>(&comments), &length) ||
+      length == 0) {
+    return {};
+  }
+  return ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(comments),
+                                    std::char_traits<wchar_t>::length(comments)));
 }
 
 std::string Environment(std::string_view name) {

@@ -1,18 +1,35 @@
-// Figures for the closing notes, not a test: connect time, statements per second through the
-// access layer over loopback, and a whole run over many company databases.
-//   oravend_benchmark [DATABASES]
+// Figures for the closing notes, not a test: the update run over N company databases with a
+// table list of L lines, against the stand-in at a simulated network latency, side by side with
+// the same work done with one request per catalog check.
+//   oravend_benchmark [DATABASES [LINES [LATENCIES]]]    e.g. 100,500,2000 40 0,0.5,2
+// For every run: total time, time per database, requests per database, the floor (requests x
+// latency plus the run's own time at zero latency), and the peak memory of the process that
+// ran it. Each run is a fresh process (this program, started again), so that its peak memory
+// is its own.
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <cstdio>
+#include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "bankname/CompanyDatabases.hpp"
+#include "bankname/UpdateEngine.hpp"
 #include "bankname/UpdateRun.hpp"
 #include "support/StandIn.hpp"
+
+extern char** environ;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::duration duration) { return std::chrono::duration<double>(duration).count(); }
+const std::string kNotaraList = "ORV_Notara_MasterOnly";
+const std::string kVostrelList = "ORV_Vostrel_MasterOnly";
 
 class SilentRunHost : public basCommon::RunHost {
  public:
@@ -31,45 +48,185 @@ class SilentRunHost : public basCommon::RunHost {
   std::string message;
 };
 
+std::vector<std::string> Split(const std::string& text) {
+  std::vector<std::string> parts;
+  std::istringstream list(text);
+  for (std::string part; std::getline(list, part, ',');) parts.push_back(part);
+  return parts;
+}
+
+std::string Seed(int databases, int lines) {
+  std::string seed;
+  for (int i = 0; i < databases; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "%s%04d", i % 2 == 0 ? "qnt8dat" : "zarvekkdat", i);
+    seed += std::string("CREATE DATABASE ") + name + "\nGO\nUSE " + name + "\n";
+    for (int t = 1; t <= lines; ++t) {
+      const std::string table = "T" + std::to_string(t);
+      seed += "CREATE TABLE " + table +
+              " (BankCode char(4), BankName nvarchar(40), BankKana nvarchar(40))\nINSERT INTO " +
+              table + " VALUES ('0005', N'旧銀行', N'ｷｭｳ'), ('0009', N'他行', N'ﾀｺｳ')\n";
+    }
+    seed += "GO\n";
+  }
+  return seed;
+}
+
+/// The same passes as the run, but every catalog check a request of its own: the way the
+/// tool worked before its checks went to the server as one batch.
+std::string PerCheckRun(odbc::Connection& connection, const std::filesystem::path& folder) {
+  SilentRunHost host;
+  const auto bank = basCommon::ParseBankRecord(basCommon::ReadBankName(folder, host));
+  const basCommon::UpdatePlan notara(basCommon::ReadTableList(folder, kNotaraList), bank);
+  const basCommon::UpdatePlan vostrel(basCommon::ReadTableList(folder, kVostrelList), bank);
+  std::vector<std::pair<std::string, const basCommon::UpdatePlan*>> databases;
+  for (const auto& [product, plan] :
+       {std::pair{basCommon::ProductNotara, &notara}, {basCommon::ProductVostrel, &vostrel}}) {
+    for (const auto& name : basCommon::GetCompanyDatabases(connection, product)) {
+      databases.emplace_back(name, plan);
+    }
+  }
+  const odbc::ManualCommit session(connection);
+  std::vector<std::pair<std::string, std::string>> batches;
+  for (const auto& [name, plan] : databases) {
+    connection.SetDefaultDatabase(name);
+    const odbc::Transaction discarded(session);
+    std::vector<odbc::ResultSet> answers;
+    for (const auto& check : plan->CheckStatements()) {
+      for (auto& result : connection.Execute(check)) answers.push_back(std::move(result));
+    }
+    batches.emplace_back(name, plan->BatchFor(answers));
+    connection.Execute(batches.back().second);
+  }
+  for (const auto& [name, batch] : batches) {
+    connection.SetDefaultDatabase(name);
+    odbc::Transaction transaction(session);
+    connection.Execute(batch);
+    transaction.Commit();
+  }
+  return "完了しました。";
+}
+
+/// Runs one way of doing the work in this process: prints its seconds.
+int Measure(const std::string& way, const std::string& dataSource,
+            const std::filesystem::path& folder) {
+  odbc::Connection connection;
+  connection.Open({{"Data Source", dataSource},
+                   {"User ID", support::StandIn::kLogin},
+                   {"Password", support::StandIn::kPassword},
+                   {"Initial Catalog", "master"},
+                   {"Connect Timeout", "30"}});
+  const auto start = Clock::now();
+  std::string message;
+  if (way == "batched") {
+    SilentRunHost host;
+    basCommon::UpdateRun(connection, folder, kNotaraList, kVostrelList, host);
+    message = host.message;
+  } else {
+    message = PerCheckRun(connection, folder);
+  }
+  std::printf("%.6f\n", std::chrono::duration<double>(Clock::now() - start).count());
+  if (message != "完了しました。") std::fprintf(stderr, "run: %s\n", message.c_str());
+  return message == "完了しました。" ? 0 : 1;
+}
+
+struct Figures {
+  double seconds = 0;
+  double peakMegabytes = 0;
+  long requests = 0;
+};
+
+/// This program started again to measure one way; its time, peak memory and requests.
+Figures RunChild(const std::string& way, const support::StandIn& server,
+                 const std::filesystem::path& folder) {
+  const auto requestsSoFar = [&] {
+    long requests = 0;
+    for (const auto& entry : server.WireLog()) {
+      const auto kind = entry.value("kind", "");
+      requests += kind == "batch" || kind == "tm";
+    }
+    return requests;
+  };
+  const long before = requestsSoFar();
+  int out[2];
+  if (pipe(out) != 0) throw std::runtime_error("pipe failed");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addclose(&actions, out[0]);
+  std::vector<std::string> args{"/proc/self/exe", "--measure", way, server.DataSource(),
+                                folder.string()};
+  std::vector<char*> argv;
+  for (auto& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t child = 0;
+  if (posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv.data(), environ) != 0) {
+    throw std::runtime_error("cannot start the measuring process");
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  close(out[1]);
+  std::string text;
+  char buffer[256];
+  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) {
+    text.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(out[0]);
+  int status = 0;
+  rusage usage{};
+  wait4(child, &status, 0, &usage);
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    throw std::runtime_error("the " + way + " run failed");
+  }
+  return {std::stod(text), static_cast<double>(usage.ru_maxrss) / 1024.0, requestsSoFar() - before};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int databases = argc > 1 ? std::stoi(argv[1]) : 100;
-  std::string seed;
-  for (int i = 0; i < databases; ++i) {
-    const std::string name = (i % 2 ? "zarvekkdat" : "qnt8dat") + std::to_string(i);
-    seed +=
-        "CREATE DATABASE " + name + "\nGO\nUSE " + name +
-        "\nCREATE TABLE TBank (BankCode char(4), BankName nvarchar(40), BankKana nvarchar(40))\n"
-        "INSERT INTO TBank VALUES ('0005', N'旧', N'ｷｭｳ'), ('0009', N'他', N'ﾀ')\nGO\n";
+  if (argc == 5 && std::string(argv[1]) == "--measure") return Measure(argv[2], argv[3], argv[4]);
+  const auto databases = Split(argc > 1 ? argv[1] : "100,500,2000");
+  const int lines = argc > 2 ? std::stoi(argv[2]) : 40;
+  auto latencies = Split(argc > 3 ? argv[3] : "0,0.5,2");
+  if (latencies.front() != "0") latencies.insert(latencies.begin(), "0");  // for the floor
+
+  std::printf("%9s %5s %8s | %8s %8s %8s %8s %6s %8s | %9s %8s %8s | %6s\n", "databases", "lines",
+              "latency", "run s", "ms/db", "req/db", "floor s", "/floor", "peak MB", "per-check",
+              "req/db", "peak MB", "ratio");
+  for (const auto& count : databases) {
+    const int n = std::stoi(count);
+    support::TempDir data;
+    {
+      const auto start = Clock::now();
+      const support::StandIn seeding({.seed = Seed(n, lines),
+                                      .dataDir = data.Path() / "databases",
+                                      .startLimit = std::chrono::seconds(3600)});
+      std::fprintf(stderr, "seeded %d databases of %d tables in %.1f s\n", n, lines,
+                   std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    std::string list;
+    for (int t = 1; t <= lines; ++t)
+      list += "T" + std::to_string(t) + ",BankCode,BankName,BankKana\r\n";
+    support::WriteFile(data.Path() / kNotaraList, list);
+    support::WriteFile(data.Path() / kVostrelList, list);
+    support::WriteFile(data.Path() / "ORV_BankName",
+                       "0005,a,b,0005,\x90\x56\x8B\xE2\x8D\x73,\xBC\xDD\r\n");  // 新銀行, ｼﾝ
+    std::map<std::string, double> atZero;
+    for (const auto& latency : latencies) {
+      const support::StandIn server(
+          {.args = {"--reply-delay", latency}, .dataDir = data.Path() / "databases"});
+      const Figures batched = RunChild("batched", server, data.Path());
+      const Figures perCheck = RunChild("per-check", server, data.Path());
+      if (latency == "0") atZero = {{"batched", batched.seconds}, {"per-check", perCheck.seconds}};
+      const double floor =
+          static_cast<double>(batched.requests) * std::stod(latency) / 1000.0 + atZero["batched"];
+      std::printf("%9d %5d %8s | %8.2f %8.2f %8.1f %8.2f %6.2f %8.1f | %9.2f %8.1f %8.1f | %6.1f\n",
+                  n, lines, latency.c_str(), batched.seconds, 1000 * batched.seconds / n,
+                  static_cast<double>(batched.requests) / n, floor, batched.seconds / floor,
+                  batched.peakMegabytes, perCheck.seconds,
+                  static_cast<double>(perCheck.requests) / n, perCheck.peakMegabytes,
+                  perCheck.seconds / batched.seconds);
+      std::fflush(stdout);
+    }
   }
-  support::StandIn server({.seed = seed});
-
-  auto start = Clock::now();
-  const int logins = 20;
-  for (int i = 0; i < logins; ++i) server.Connect();
-  std::printf("connect and log in: %.1f ms each\n", 1000 * Seconds(Clock::now() - start) / logins);
-
-  auto connection = server.Connect();
-  start = Clock::now();
-  int statements = 0;
-  while (Clock::now() - start < std::chrono::seconds(3)) {
-    odbc::QueryNumber(*connection, "SELECT COUNT(name) from sys.databases WHERE name = 'qnt8sys'");
-    ++statements;
-  }
-  std::printf("catalog queries: %.0f statements per second\n",
-              statements / Seconds(Clock::now() - start));
-
-  support::TempDir dir;
-  support::WriteFile(dir.Path() / "ORV_BankName", "0005,a,b,0005,new,kana\r\n");
-  support::WriteFile(dir.Path() / "ORV_Notara_MasterOnly", "TBank,BankCode,BankName,BankKana\r\n");
-  support::WriteFile(dir.Path() / "ORV_Vostrel_MasterOnly", "TBank,BankCode,BankName,BankKana\r\n");
-  SilentRunHost host;
-  start = Clock::now();
-  basCommon::UpdateRun(*connection, dir.Path(), "ORV_Notara_MasterOnly", "ORV_Vostrel_MasterOnly",
-                       host);
-  const double run = Seconds(Clock::now() - start);
-  std::printf("run over %d databases: %.2f s (%.1f ms a database): %s\n", databases, run,
-              1000 * run / databases, host.message.c_str());
-  return host.message == "完了しました。" ? 0 : 1;
+  return 0;
 }

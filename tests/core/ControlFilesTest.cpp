@@ -37,15 +37,24 @@ class ControlFilesTest : public testing::Test {
   support::TempDir dir_;
 };
 
-TEST_F(ControlFilesTest, LinesEndAtCrLfOrLoneCrAndLfStaysInTheLine) {
-  EXPECT_EQ(Read("a,b\r\nc\rd\ne"), (std::vector<Fields>{{"a", "b"}, {"c"}, {"d\ne"}}));
-  EXPECT_EQ(Read("x\ny\nz\n"), (std::vector<Fields>{{"x\ny\nz\n"}}));
+TEST_F(ControlFilesTest, LinesEndAtCrLfOrLoneCr) {
+  EXPECT_EQ(Read("a,b\r\nc\rd"), (std::vector<Fields>{{"a", "b"}, {"c"}, {"d"}}));
+}
+
+TEST_F(ControlFilesTest, AControlCharacterAnywhereNamesTheFileAndLine) {
+  // A file saved with LF line ends would be one line whose fields run into each other.
+  EXPECT_EQ(ErrorOf("1,A,B,1,C,D\n0005,A,B,0005,E,F\n"),
+            "ファイル「ORV_Test」の1行目に制御文字 (U+000A) があります。改行は CR LF "
+            "で保存してください。");
+  EXPECT_NE(ErrorOf("a\r\nb,\tc\r\n").find("2行目に制御文字 (U+0009)"), std::string::npos);
+  EXPECT_NE(ErrorOf("a\x7F").find("(U+007F)"), std::string::npos);
+  EXPECT_NE(ErrorOf(std::string("a\0b", 3)).find("(U+0000)"), std::string::npos);
 }
 
 TEST_F(ControlFilesTest, BlankLinesAreSkippedButOtherLinesAreNotTrimmed) {
-  // Spaces and full-width spaces only: blank. A tab is not a space.
-  EXPECT_EQ(Read("\r\n   \r\n\x81\x40 \x81\x40\r\n a , b \r\n\t\r\n"),
-            (std::vector<Fields>{{" a ", " b "}, {"\t"}}));
+  // Spaces and full-width spaces only: blank.
+  EXPECT_EQ(Read("\r\n   \r\n\x81\x40 \x81\x40\r\n a , b \r\n"),
+            (std::vector<Fields>{{" a ", " b "}}));
 }
 
 TEST_F(ControlFilesTest, CommasSplitEveryFieldWithoutQuoting) {
@@ -129,13 +138,21 @@ class TableListTest : public ControlFilesTest {
 };
 
 TEST_F(TableListTest, LinesNameTableKeyNameAndKanaColumns) {
-  const auto lines = ReadList("T1,K,N,\r\nT2,K,,KN,ignored\r\nT3,K,Name Col,KN\r\n");
-  ASSERT_EQ(lines.size(), 3u);
+  // 銀行マスタ,銀行ｺｰﾄﾞ,銀行名,銀行ｶﾅ: identifiers in any script.
+  const auto lines = ReadList(
+      "T1,K,N,\r\nT2,K,,KN,ignored\r\n"
+      "\x8B\xE2\x8D\x73\x83\x7D\x83\x58\x83\x5E,\x8B\xE2\x8D\x73\xBA\xB0\xC4\xDE,"
+      "\x8B\xE2\x8D\x73\x96\xBC,\x8B\xE2\x8D\x73\xB6\xC5\r\n"
+      "_t#1,@k$,n_2,k@\r\n");
+  ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0].nameColumn, "N");
   EXPECT_EQ(lines[0].kanaColumn, "");
   EXPECT_EQ(lines[1].nameColumn, "");
   EXPECT_EQ(lines[1].kanaColumn, "KN");
-  EXPECT_EQ(lines[2].nameColumn, "Name Col");
+  EXPECT_EQ(lines[2].table, "銀行マスタ");
+  EXPECT_EQ(lines[2].key, "銀行ｺｰﾄﾞ");
+  EXPECT_EQ(lines[2].kanaColumn, "銀行ｶﾅ");
+  EXPECT_EQ(lines[3].key, "@k$");
 }
 
 TEST_F(TableListTest, ALineWithTooFewFieldsNamesFileAndLine) {
@@ -144,12 +161,20 @@ TEST_F(TableListTest, ALineWithTooFewFieldsNamesFileAndLine) {
             "(テーブル名、キー列、名称列、カナ列の 4 つが必要です)。");
 }
 
-TEST_F(TableListTest, NamesThatWouldChangeTheSqlAreRefused) {
-  for (const char* line : {"T',K,N,KN", "T,K],N,KN", "T,K,[N,KN", "T,K,N;,KN", "T,K,N,K--N",
-                           "T,K,N,/*KN", "T,K,N\t,KN", "T,,N,KN", ",K,N,KN"}) {
-    EXPECT_NE(ListError(std::string("A,B,C,D\r\n") + line).find("2行目"), std::string::npos)
-        << line;
+TEST_F(TableListTest, EveryNameMustBeAPlainIdentifier) {
+  EXPECT_EQ(ListError("A,B,C,D\r\nTBank,1=1 OR BankCode,BankName,BankKana\r\n"),
+            "ファイル「ORV_List」の2行目の項目 1 (キー列) 「1=1 OR BankCode」は SQL Server "
+            "の名前として使えません。名前には文字、数字、_ @ # $ だけが使えます。");
+  // Operators, quotes, brackets, blanks (a full-width one too), comments, a leading digit or
+  // "$", an empty table or key, and a name longer than SQL Server allows.
+  for (const std::string& line : std::vector<std::string>{
+           "T',K,N,KN", "T,K],N,KN", "T,K,[N,KN", "T,K,N;,KN", "T,K,N,K--N", "T,K,N,/*KN",
+           "T,5,N,KN", "T,K,N,1st", "$T,K,N,KN", "T,K,N=N,KN", "T,K,N,K.N", "T,GINKO CD,N,KN",
+           "T,K ,N,KN", "T,K,\x8B\xE2\x81\x40\x8D\x73,KN", "T,,N,KN", ",K,N,KN", "T,\"K\",N,KN",
+           "T,K,N," + std::string(129, 'k')}) {
+    EXPECT_NE(ListError("A,B,C,D\r\n" + line).find("2行目の項目"), std::string::npos) << line;
   }
+  EXPECT_EQ(ReadList("T,K,N," + std::string(128, 'k')).size(), 1u);
 }
 
 }  // namespace

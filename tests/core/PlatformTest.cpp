@@ -14,8 +14,24 @@ TEST(Cp932Test, DecodesTheWindowsCodePage) {
 }
 
 TEST(Cp932Test, RefusesBytesTheCodePageDoesNotDefine) {
-  for (const char* bad : {"\x81\x20", "A\x82", "\x85\x40", "\xA0", "\xFD", "\x80"}) {
+  // Windows' own table maps the single bytes 80, A0 and FD to FF to U+0080 and private-use
+  // characters: both builds refuse them alike, wherever they stand outside a character.
+  for (const char* bad : {"\x81\x20", "A\x82", "\x85\x40", "\x80", "\xA0", "\xFD", "\xFE", "\xFF",
+                          "ab\xA0", "\x82\xA0\xFF"}) {
     EXPECT_THROW(platform::DecodeCp932(bad), platform::DecodeError) << bad;
+  }
+  // As the second byte of a character they are ordinary: 81 80 is "÷", 82 A0 is "あ".
+  EXPECT_EQ(platform::DecodeCp932("\x81\x80\x82\xA0"), "÷あ");
+}
+
+TEST(IdentifierCharacterTest, LettersAndDigitsOfAnyScriptButNotBlanksOrSigns) {
+  for (const char32_t letter :
+       {U'a', U'Z', U'7', U'漢', U'あ', U'カ', U'ｶ', U'ﾞ', U'ー', U'Ａ', U'é'}) {
+    EXPECT_TRUE(platform::IsAlphanumeric(letter)) << static_cast<unsigned>(letter);
+  }
+  for (const char32_t other :
+       {U' ', U'=', U'\'', U'\u3000', U'\u00A0', U'、', U'（', U'＝', U'😀'}) {
+    EXPECT_FALSE(platform::IsAlphanumeric(other)) << static_cast<unsigned>(other);
   }
 }
 

@@ -1,4 +1,5 @@
-// The update engine: column checks in the current database and the batch built from them.
+// The update engine: the catalog checks of a database in one round trip, and the batch built
+// from their answers.
 #include <gtest/gtest.h>
 
 #include "bankname/UpdateEngine.hpp"
@@ -6,9 +7,13 @@
 
 namespace {
 
+using basCommon::BankRecord;
+using basCommon::TableLine;
+using basCommon::UpdatePlan;
 using support::StandIn;
 
-// Two company databases with different columns for the same table list.
+// Two company databases with different columns for the same table list, and one whose
+// character columns cannot hold Japanese text.
 const char* const kSeed = R"(CREATE DATABASE qnt1dat01
 GO
 USE qnt1dat01
@@ -19,83 +24,117 @@ CREATE DATABASE qnt1dat02
 GO
 USE qnt1dat02
 CREATE TABLE TBank (BankCode char(4), BankName nvarchar(40))
+CREATE TABLE TPayee (PayBank char(4))
+CREATE TABLE TOther (OtherName nvarchar(40))
+GO
+CREATE DATABASE qnt1dat03 COLLATE Latin1_General_CI_AS
+GO
+USE qnt1dat03
+CREATE TABLE TBank (BankCode char(4), BankName nvarchar(40), BankKana varchar(40))
+CREATE TABLE TPayee (PayBank char(4), PayBankName varchar(40) COLLATE Japanese_CI_AS)
+CREATE TABLE TNone (Code char(4), Name varchar(40) COLLATE Latin1_General_100_CI_AS_SC_UTF8)
 )";
 
-const char* const kTableList =
-    "TBank,BankCode,BankName,BankKana\r\n"
-    "\r\n"
-    "TPayee,PayBank,PayBankName,PayBankKana\r\n"
-    "TNone,Code,Name,Kana\r\n"
-    "TPayee,PayBank,,PayBankName\r\n";
+const std::vector<TableLine> kLines{{"TBank", "BankCode", "BankName", "BankKana"},
+                                    {"TPayee", "PayBank", "PayBankName", "PayBankKana"},
+                                    {"TNone", "Code", "Name", "Kana"},
+                                    {"TPayee", "PayBank", "", "PayBankName"}};
+
+std::string Check(const std::string& column, const std::string& table) {
+  return "SELECT COUNT(name) As 'Count' FROM sys.columns WHERE name = '" + column +
+         "' AND object_id = Object_ID('[dbo].[" + table + "]')";
+}
 
 class UpdateEngineTest : public testing::Test {
  protected:
-  void SetUp() override {
-    support::WriteFile(dir_.Path() / "ORV_Notara_MasterOnly", kTableList);
-    WriteBank("0005,A,B,0005,O'Neil,\xBC\xDD\r\n");
-  }
-  void WriteBank(const std::string& record) {
-    support::WriteFile(dir_.Path() / "ORV_BankName", record);
-  }
-  std::string Build(const std::string& database) {
+  std::string Build(const std::string& database, const UpdatePlan& plan) {
     connection_->SetDefaultDatabase(database);
-    return basCommon::BuildUpdateSql(*connection_, dir_.Path(), "ORV_Notara_MasterOnly", ui_);
+    return basCommon::BuildUpdateSql(*connection_, plan);
+  }
+  std::string ErrorOf(const std::string& database, const UpdatePlan& plan) {
+    try {
+      Build(database, plan);
+    } catch (const std::runtime_error& e) {
+      return e.what();
+    }
+    return "no error";
   }
   StandIn server_{{.seed = kSeed}};
   std::unique_ptr<odbc::Connection> connection_ = server_.Connect();
-  support::TempDir dir_;
-  support::RecordingUi ui_;
+  const UpdatePlan ascii_{kLines, BankRecord{"0005", "O'Neil", "ONEIL"}};
+  const UpdatePlan japanese_{kLines, BankRecord{"0005", "新みらい銀行", "ｼﾝﾐﾗｲ"}};
 };
 
 TEST_F(UpdateEngineTest, EachDatabaseGetsStatementsForTheColumnsItHas) {
-  EXPECT_EQ(Build("qnt1dat01"),
-            "UPDATE TBank SET BankName = 'O''Neil' WHERE BankCode = 0005\r\n"
-            "UPDATE TBank SET BankKana = 'ｼﾝ' WHERE BankCode = 0005\r\n"
-            "UPDATE TPayee SET PayBankName = 'O''Neil' WHERE PayBank = 0005\r\n"
-            "UPDATE TPayee SET PayBankName = 'ｼﾝ' WHERE PayBank = 0005\r\n");
-  EXPECT_EQ(Build("qnt1dat02"), "UPDATE TBank SET BankName = 'O''Neil' WHERE BankCode = 0005\r\n");
-  EXPECT_TRUE(ui_.boxes.empty());
+  EXPECT_EQ(Build("qnt1dat01", ascii_),
+            "UPDATE TBank SET BankName = N'O''Neil' WHERE BankCode = 0005\r\n"
+            "UPDATE TBank SET BankKana = N'ONEIL' WHERE BankCode = 0005\r\n"
+            "UPDATE TPayee SET PayBankName = N'O''Neil' WHERE PayBank = 0005\r\n"
+            "UPDATE TPayee SET PayBankName = N'ONEIL' WHERE PayBank = 0005\r\n");
+  EXPECT_EQ(Build("qnt1dat02", ascii_),
+            "UPDATE TBank SET BankName = N'O''Neil' WHERE BankCode = 0005\r\n");
 }
 
-TEST_F(UpdateEngineTest, OneCheckPerListedColumnAsTheServerSeesIt) {
+TEST_F(UpdateEngineTest, TheChecksOfADatabaseAreOneBatchOfEveryListedColumnOnce) {
   const auto before = server_.Batches().size();
-  Build("qnt1dat02");
+  Build("qnt1dat01", ascii_);
   const auto batches = server_.Batches();
-  const std::vector<std::string> sent(batches.begin() + static_cast<long>(before) + 1,
-                                      batches.end());
-  const auto check = [](const std::string& column, const std::string& table) {
-    return "SELECT COUNT(name) As 'Count' FROM sys.columns WHERE name = '" + column +
-           "' AND object_id = Object_ID('[dbo].[" + table + "]')";
-  };
-  EXPECT_EQ(sent,
-            (std::vector<std::string>{check("BankName", "TBank"), check("BankKana", "TBank"),
-                                      check("PayBankName", "TPayee"),
-                                      check("PayBankKana", "TPayee"), check("Name", "TNone"),
-                                      check("Kana", "TNone"), check("PayBankName", "TPayee")}));
+  ASSERT_EQ(batches.size(), before + 2);  // the USE and the checks
+  EXPECT_EQ(batches.back(), Check("BankName", "TBank") + "\r\n" + Check("BankKana", "TBank") +
+                                "\r\n" + Check("BankCode", "TBank") + "\r\n" +
+                                Check("PayBankName", "TPayee") + "\r\n" +
+                                Check("PayBankKana", "TPayee") + "\r\n" +
+                                Check("PayBank", "TPayee") + "\r\n" + Check("Name", "TNone") +
+                                "\r\n" + Check("Kana", "TNone") + "\r\n" + Check("Code", "TNone"));
+  // The same text for every database.
+  EXPECT_EQ(ascii_.CheckSql(), batches.back());
 }
 
-TEST_F(UpdateEngineTest, NoListedColumnGivesAnEmptyBatch) {
-  server_.Connect()->Execute("CREATE DATABASE qnt1dat03");
-  EXPECT_EQ(Build("qnt1dat03"), "");
+TEST_F(UpdateEngineTest, ADatabaseWithoutTheListedColumnsGetsAnEmptyBatch) {
+  server_.Connect()->Execute("CREATE DATABASE qnt1dat04");
+  EXPECT_EQ(Build("qnt1dat04", ascii_), "");
+  const UpdatePlan nothingListed({{"TBank", "BankCode", "", ""}}, BankRecord{"5", "a", "b"});
+  EXPECT_TRUE(nothingListed.CheckStatements().empty());
+  EXPECT_EQ(Build("qnt1dat01", nothingListed), "");
 }
 
-TEST_F(UpdateEngineTest, TheBankRecordIsReadAnewForEveryDatabase) {
-  Build("qnt1dat02");
-  WriteBank("0005,A,B,0007,N2,K2\r\n");
-  EXPECT_EQ(Build("qnt1dat02"), "UPDATE TBank SET BankName = 'N2' WHERE BankCode = 0007\r\n");
+TEST_F(UpdateEngineTest, ATableToChangeWithoutItsKeyColumnIsAnErrorOfThatDatabase) {
+  const UpdatePlan plan({{"TOther", "OtherBank", "OtherName", ""}, {"TMissing", "K", "N", ""}},
+                        BankRecord{"0005", "a", "b"});
+  EXPECT_EQ(ErrorOf("qnt1dat02", plan), "テーブル「TOther」にキー列「OtherBank」がありません。");
+  // A table the database does not have is no error.
+  EXPECT_EQ(ErrorOf("qnt1dat01", plan), "no error");
 }
 
-TEST_F(UpdateEngineTest, ABadRecordFailsBeforeAnyCatalogQuery) {
-  const auto before = server_.Batches().size();
-  WriteBank("0005,A,B,00O5,N,K\r\n");
-  connection_->SetDefaultDatabase("qnt1dat02");
-  EXPECT_THROW(basCommon::BuildUpdateSql(*connection_, dir_.Path(), "ORV_Notara_MasterOnly", ui_),
-               std::runtime_error);
-  std::filesystem::remove(dir_.Path() / "ORV_BankName");
-  EXPECT_THROW(basCommon::BuildUpdateSql(*connection_, dir_.Path(), "ORV_Notara_MasterOnly", ui_),
-               std::out_of_range);
-  EXPECT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_EQ(server_.Batches().size(), before + 1);  // the USE only
+TEST_F(UpdateEngineTest, JapaneseTextGoesOnlyIntoColumnsWhoseCodePageHoldsIt) {
+  EXPECT_EQ(ErrorOf("qnt1dat03", japanese_),
+            "テーブル「TBank」の列「BankKana」は照合順序 Latin1_General_CI_AS (コード ページ "
+            "1252) のため、新しいカナ「ｼﾝﾐﾗｲ」を正しく保存できません。");
+  // ASCII text fits every code page; Japanese text fits a Japanese or a UTF-8 column, and
+  // every nvarchar column.
+  EXPECT_EQ(ErrorOf("qnt1dat03", ascii_), "no error");
+  const UpdatePlan fitting({{"TBank", "BankCode", "BankName", ""},
+                            {"TPayee", "PayBank", "PayBankName", ""},
+                            {"TNone", "Code", "Name", ""}},
+                           BankRecord{"0005", "新みらい銀行", "ｼﾝﾐﾗｲ"});
+  EXPECT_EQ(Build("qnt1dat03", fitting),
+            "UPDATE TBank SET BankName = N'新みらい銀行' WHERE BankCode = 0005\r\n"
+            "UPDATE TPayee SET PayBankName = N'新みらい銀行' WHERE PayBank = 0005\r\n"
+            "UPDATE TNone SET Name = N'新みらい銀行' WHERE Code = 0005\r\n");
+}
+
+TEST_F(UpdateEngineTest, JapaneseTextReachesTheServerIntactInAnyCollation) {
+  server_.Connect("qnt1dat03")
+      ->Execute(
+          "INSERT INTO TBank VALUES ('0005', N'旧', 'OLD')\r\n"
+          "INSERT INTO TNone VALUES ('0005', N'旧')");
+  const UpdatePlan plan({{"TBank", "BankCode", "BankName", ""}, {"TNone", "Code", "Name", ""}},
+                        BankRecord{"0005", "新みらい銀行", "ｼﾝ"});
+  connection_->SetDefaultDatabase("qnt1dat03");
+  EXPECT_EQ(basCommon::RowsChanged(connection_->Execute(Build("qnt1dat03", plan))), 2);
+  const auto check = server_.Connect("qnt1dat03");
+  EXPECT_EQ(check->Execute("SELECT BankName FROM TBank").at(0).rows.at(0).at(0), "新みらい銀行");
+  EXPECT_EQ(check->Execute("SELECT Name FROM TNone").at(0).rows.at(0).at(0), "新みらい銀行");
 }
 
 }  // namespace

@@ -28,18 +28,34 @@ class RecordingRunHost : public basCommon::RunHost {
                     std::to_string(value));
   }
   void ProgressBarIncrease() override { calls.push_back("increase"); }
-  void DoEvents() override { calls.push_back("events"); }
+  void DoEvents() override {
+    calls.push_back("events");
+    if (onEvents) onEvents();
+  }
+
+  /// The texts of the message boxes, in order.
+  std::vector<std::string> Boxes() const {
+    std::vector<std::string> texts;
+    for (const auto& call : calls) {
+      if (call.starts_with("box ")) texts.push_back(call.substr(call.find(": ") + 2));
+    }
+    return texts;
+  }
+  /// The last message box's text.
+  std::string Box() const { return Boxes().empty() ? "no box" : Boxes().back(); }
+  bool Ended() const { return !calls.empty() && calls.back() == "end"; }
 
   std::vector<std::string> calls;
   std::vector<platform::Icon> icons;
+  std::function<void()> onEvents;
 };
 
-std::string NotaraDatabase(const std::string& name) {
+std::string NotaraDatabase(const std::string& name, const std::string& code = "0005") {
   return "CREATE DATABASE " + name + "\nGO\nUSE " + name +
          "\nCREATE TABLE TBank (BankCode char(4), BankName nvarchar(40), BankKana nvarchar(40), "
          "Memo nvarchar(40))\n"
-         "INSERT INTO TBank VALUES ('0005', N'旧銀行', N'ｷｭｳ', N'旧銀行'), "
-         "('0009', N'他行', N'ﾀｺｳ', N'')\nGO\n";
+         "INSERT INTO TBank VALUES ('" +
+         code + "', N'旧銀行', N'ｷｭｳ', N'旧銀行'), ('0009', N'他行', N'ﾀｺｳ', N'')\nGO\n";
 }
 
 std::string VostrelDatabase(const std::string& name, const std::string& payeeCode = "0005") {
@@ -51,14 +67,23 @@ std::string VostrelDatabase(const std::string& name, const std::string& payeeCod
          payeeCode + "', N'旧銀行')\nGO\n";
 }
 
+// 0005,旧銀行,ｷｭｳ,0005,新銀行,ｼﾝ in code page 932.
+const std::string kBankRecord =
+    "0005,\x8B\x8C\x8B\xE2\x8D\x73,\xB7\xAD\xB3,0005,\x90\x56\x8B\xE2\x8D\x73,\xBC\xDD\r\n";
+const std::string kNotaraList = "TBank,BankCode,BankName,BankKana\r\n";
+const std::string kVostrelList =
+    "M_BANK,BANK_CD,BANK_NM,BANK_KN\r\nT_PAY,PAY_BANK_CD,PAY_BANK_NM,\r\n";
+
+const std::vector<std::string> kChanged{"0005|新銀行|ｼﾝ|旧銀行", "0009|他行|ﾀｺｳ|"};
+const std::vector<std::string> kUnchanged{"0005|旧銀行|ｷｭｳ|旧銀行", "0009|他行|ﾀｺｳ|"};
+
 class UpdateRunTest : public testing::Test {
  protected:
-  void WriteControlFiles(const std::string& vostrelList) {
-    support::WriteFile(dir_.Path() / "ORV_BankName",
-                       "0005,\x8B\x8C\x8B\xE2\x8D\x73,\xB7\xAD\xB3,0005,\x90\x56\x8B\xE2\x8D\x73,"
-                       "\xBC\xDD\r\n");  // 0005,旧銀行,ｷｭｳ,0005,新銀行,ｼﾝ
-    support::WriteFile(dir_.Path() / "ORV_Notara_MasterOnly",
-                       "TBank,BankCode,BankName,BankKana\r\n");
+  void WriteControlFiles(const std::string& notaraList = kNotaraList,
+                         const std::string& vostrelList = kVostrelList,
+                         const std::string& bankRecord = kBankRecord) {
+    support::WriteFile(dir_.Path() / "ORV_BankName", bankRecord);
+    support::WriteFile(dir_.Path() / "ORV_Notara_MasterOnly", notaraList);
     support::WriteFile(dir_.Path() / "ORV_Vostrel_MasterOnly", vostrelList);
   }
   void Run(StandIn& server) {
@@ -66,7 +91,8 @@ class UpdateRunTest : public testing::Test {
     basCommon::UpdateRun(*connection, dir_.Path(), "ORV_Notara_MasterOnly",
                          "ORV_Vostrel_MasterOnly", host_);
   }
-  static std::vector<std::string> Rows(StandIn& server, const std::string& database,
+  /// The rows of `query` in `database`, read with a connection of the test's own.
+  static std::vector<std::string> Rows(const StandIn& server, const std::string& database,
                                        const std::string& query) {
     std::vector<std::string> rows;
     const auto results = server.Connect(database)->Execute(query);
@@ -77,12 +103,18 @@ class UpdateRunTest : public testing::Test {
     }
     return rows;
   }
-  static std::vector<std::string> Changed() { return {"0005|新銀行|ｼﾝ|旧銀行", "0009|他行|ﾀｺｳ|"}; }
+  static std::vector<std::string> Banks(const StandIn& server, const std::string& database) {
+    return Rows(server, database, "SELECT * FROM TBank ORDER BY BankCode");
+  }
+  /// Nothing but catalog queries reached the server: no database was touched.
+  static void ExpectNoDatabaseTouched(const StandIn& server) {
+    for (const auto& sql : server.Batches()) {
+      EXPECT_FALSE(sql.starts_with("USE") || sql.find("UPDATE") != std::string::npos) << sql;
+    }
+  }
 
   support::TempDir dir_;
   RecordingRunHost host_;
-  const std::string vostrelList_ =
-      "M_BANK,BANK_CD,BANK_NM,BANK_KN\r\nT_PAY,PAY_BANK_CD,PAY_BANK_NM,\r\n";
 };
 
 TEST_F(UpdateRunTest, ChangesTheListedColumnsOfTheBanksRowsInEveryDatabase) {
@@ -91,88 +123,202 @@ TEST_F(UpdateRunTest, ChangesTheListedColumnsOfTheBanksRowsInEveryDatabase) {
                           NotaraDatabase("qnt8dat02") + VostrelDatabase("zarvekkbank") +
                           VostrelDatabase("zarvekkdat02") + "CREATE DATABASE qnt8def\nGO\n" +
                           "CREATE DATABASE qnt8sys\n"});
-  WriteControlFiles(vostrelList_);
+  WriteControlFiles();
   Run(server);
+  const auto log = server.WireLog();  // the run's requests, before the checks below add theirs
 
-  for (const char* db : {"qnt8dat01", "qnt8dat02"}) {
-    EXPECT_EQ(Rows(server, db, "SELECT * FROM TBank ORDER BY BankCode"), Changed()) << db;
-  }
+  for (const char* db : {"qnt8dat01", "qnt8dat02"}) EXPECT_EQ(Banks(server, db), kChanged) << db;
   for (const char* db : {"zarvekkdat01", "zarvekkbank", "zarvekkdat02"}) {
     EXPECT_EQ(Rows(server, db, "SELECT * FROM M_BANK ORDER BY BANK_CD"),
               (std::vector<std::string>{"0005|新銀行|ｼﾝ", "0009|他行|ﾀｺｳ"}))
         << db;
     EXPECT_EQ(Rows(server, db, "SELECT * FROM T_PAY"), std::vector<std::string>{"0005|新銀行"});
   }
-  std::vector<std::string> expected{"hourglass", "buttons off", "running", "show progress",
-                                    "progress 0 6 0"};
-  for (int i = 0; i < 6; ++i) expected.insert(expected.end(), {"increase", "events"});
+  // Both passes advance the progress window, which is drawn before the first database.
+  std::vector<std::string> expected{"hourglass",     "buttons off",     "running",
+                                    "show progress", "progress 0 12 0", "events"};
+  for (int i = 0; i < 12; ++i) expected.insert(expected.end(), {"increase", "events"});
   expected.insert(expected.end(),
                   {"buttons on", "idle", "pointer", "box オラベンド: 完了しました。", "end"});
   EXPECT_EQ(host_.calls, expected);
   EXPECT_EQ(host_.icons, std::vector<platform::Icon>{platform::Icon::Information});
 
-  // Product A's databases first, each in list order, each batch in a transaction of its own.
-  std::vector<std::string> order;
-  for (const auto& entry : server.WireLog()) {
-    const std::string sql = entry.value("sql", "");
-    if (sql.starts_with("USE [")) order.push_back(sql);
-    if (entry.value("kind", "") == "tm") order.push_back(entry.at("request").get<std::string>());
+  // Product A's databases first, each in list order: the trial pass rolls back what it did,
+  // the real pass needs only the change of database, the batch and the commit.
+  std::vector<std::string> requests;
+  for (const auto& entry : log) {
+    if (entry.value("kind", "") == "tm") {
+      requests.push_back(entry.at("request").get<std::string>());
+    } else if (entry.value("kind", "") == "batch") {
+      const std::string sql = entry.at("sql").get<std::string>();
+      requests.push_back(sql.starts_with("USE [")                   ? sql
+                         : sql.starts_with("UPDATE")                ? "update"
+                         : sql.starts_with("SELECT COUNT(name) As") ? "checks"
+                                                                    : "list");
+    }
   }
-  std::vector<std::string> expectedOrder;
-  for (const std::string db :
-       {"qnt8dat01", "qnt8dat02", "qnt8def", "zarvekkdat01", "zarvekkbank", "zarvekkdat02"}) {
-    expectedOrder.push_back("USE [" + db + "]");
-    if (db != "qnt8def") expectedOrder.insert(expectedOrder.end(), {"begin", "commit", "rollback"});
+  const std::vector<std::string> order{"qnt8dat01",    "qnt8dat02",   "qnt8def",
+                                       "zarvekkdat01", "zarvekkbank", "zarvekkdat02"};
+  std::vector<std::string> expectedRequests{"list", "list", "begin"};
+  for (const auto& db : order) {
+    expectedRequests.insert(expectedRequests.end(), {"USE [" + db + "]", "checks"});
+    if (db != "qnt8def") expectedRequests.push_back("update");
+    expectedRequests.push_back("rollback");
   }
-  EXPECT_EQ(order, expectedOrder);
+  for (const auto& db : order) {
+    if (db == "qnt8def") continue;
+    expectedRequests.insert(expectedRequests.end(), {"USE [" + db + "]", "update", "commit"});
+  }
+  expectedRequests.push_back("rollback");  // autocommit on again
+  EXPECT_EQ(requests, expectedRequests);
 }
 
-TEST_F(UpdateRunTest, AFailingDatabaseIsLeftAsItWasAndTheRunEnds) {
-  // In the third database the payee's key holds no number: its third statement fails.
+TEST_F(UpdateRunTest, WhenTheTrialPassFailsAnywhereNothingIsChangedAnywhere) {
+  // zarvekkdat01's payee key holds no number (error 245); zarvekkdat03 has no key column.
   StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
                           VostrelDatabase("zarvekkdat01", "X1") + VostrelDatabase("zarvekkdat02") +
-                          VostrelDatabase("zarvekkdat03")});
-  WriteControlFiles(vostrelList_);
+                          "CREATE DATABASE zarvekkdat03\nGO\nUSE zarvekkdat03\n"
+                          "CREATE TABLE M_BANK (BANK_NM nvarchar(40))\n"});
+  WriteControlFiles();
   Run(server);
 
-  EXPECT_EQ(Rows(server, "qnt8dat01", "SELECT * FROM TBank ORDER BY BankCode"), Changed());
-  EXPECT_EQ(Rows(server, "qnt8dat02", "SELECT * FROM TBank ORDER BY BankCode"), Changed());
-  for (const char* db : {"zarvekkdat01", "zarvekkdat02", "zarvekkdat03"}) {
-    EXPECT_EQ(Rows(server, db, "SELECT * FROM M_BANK ORDER BY BANK_CD"),
-              (std::vector<std::string>{"0005|旧銀行|ｷｭｳ", "0009|他行|ﾀｺｳ"}))
-        << db;
-  }
-  ASSERT_GE(host_.calls.size(), 2u);
-  EXPECT_EQ(host_.calls.back(), "end");
-  EXPECT_NE(host_.calls[host_.calls.size() - 2].find("box オラベンド: "), std::string::npos);
-  EXPECT_NE(host_.calls[host_.calls.size() - 2].find("'X1'"), std::string::npos);
+  EXPECT_EQ(Banks(server, "qnt8dat01"), kUnchanged);
+  EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
+  EXPECT_EQ(Rows(server, "zarvekkdat02", "SELECT BANK_NM FROM M_BANK WHERE BANK_CD = '0005'"),
+            std::vector<std::string>{"旧銀行"});
+  EXPECT_TRUE(host_.Ended());
   EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
-  EXPECT_EQ(std::count(host_.calls.begin(), host_.calls.end(), "increase"), 2);
+  EXPECT_EQ(host_.Box(),
+            "次の会社データベースは変更できないため、どのデータベースも変更しませんでした。\r\n"
+            "\r\n・zarvekkdat01: Conversion failed when converting the varchar value 'X1' to data "
+            "type int."
+            "\r\n・zarvekkdat03: テーブル「M_BANK」にキー列「BANK_CD」がありません。");
+  for (const auto& sql : server.Batches()) EXPECT_NE(sql, "COMMIT");
 }
 
-TEST_F(UpdateRunTest, ABrokenTableListChangesNothing) {
-  StandIn server({.seed = NotaraDatabase("qnt8dat01") + VostrelDatabase("zarvekkdat01")});
-  WriteControlFiles("M_BANK,BANK_CD,BANK_NM,BANK_KN\r\nT_PAY,PAY_BANK_CD,PAY_BANK_NM\r\n");
-  Run(server);
-
-  EXPECT_EQ(Rows(server, "qnt8dat01", "SELECT BankName FROM TBank WHERE BankCode = '0005'"),
-            std::vector<std::string>{"旧銀行"});
-  for (const auto& sql : server.Batches()) {
-    EXPECT_FALSE(sql.starts_with("USE") || sql.starts_with("UPDATE")) << sql;
+TEST_F(UpdateRunTest, ALongListOfFailingDatabasesIsCutWithACount) {
+  std::string seed;
+  for (int i = 10; i < 23; ++i) {
+    const std::string name = "qnt8dat" + std::to_string(i);
+    seed += "CREATE DATABASE " + name + "\nGO\nUSE " + name +
+            "\nCREATE TABLE TBank (BankName nvarchar(40))\nGO\n";
   }
-  EXPECT_EQ(host_.calls.back(), "end");
-  EXPECT_NE(host_.calls[host_.calls.size() - 2].find("ORV_Vostrel_MasterOnly"), std::string::npos);
+  StandIn server({.seed = seed + NotaraDatabase("qnt8dat30")});
+  WriteControlFiles();
+  Run(server);
+  const std::string box = host_.Box();
+  EXPECT_NE(box.find("・qnt8dat19: テーブル「TBank」"), std::string::npos) << box;
+  EXPECT_EQ(box.find("qnt8dat20"), std::string::npos) << box;
+  EXPECT_TRUE(box.ends_with("\r\n・ほか 3 件")) << box;
+  EXPECT_EQ(Banks(server, "qnt8dat30"), kUnchanged);
+}
+
+TEST_F(UpdateRunTest, NoRowWithTheBanksCodeChangesNothingAndWarns) {
+  StandIn server({.seed = NotaraDatabase("qnt8dat01", "0007") + VostrelDatabase("zarvekkdat01")});
+  WriteControlFiles(kNotaraList, "M_BANK,BANK_CD,BANK_NM,BANK_KN\r\n",
+                    "0008,A,B,0008,\x90\x56,\xBC\xDD\r\n");
+  Run(server);
+  EXPECT_EQ(host_.Box(),
+            "銀行コード「0008」の行はどの会社データベースにも見つかりませんでした。何も変更してい"
+            "ません。");
+  EXPECT_EQ(host_.icons, std::vector<platform::Icon>{platform::Icon::Exclamation});
+  EXPECT_FALSE(host_.Ended());
+  EXPECT_EQ(std::count(host_.calls.begin(), host_.calls.end(), "buttons on"), 1);
+  EXPECT_EQ(Banks(server, "qnt8dat01"),
+            (std::vector<std::string>{"0007|旧銀行|ｷｭｳ|旧銀行", "0009|他行|ﾀｺｳ|"}));
+}
+
+TEST_F(UpdateRunTest, EveryDatabaseGetsTheBankRecordAsItWasWhenTheRunStarted) {
+  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02")});
+  WriteControlFiles();
+  host_.onEvents = [&] {
+    support::WriteFile(dir_.Path() / "ORV_BankName", "0005,a,b,0009,EDITED,EDITED\r\n");
+  };
+  Run(server);
+  EXPECT_EQ(Banks(server, "qnt8dat01"), kChanged);
+  EXPECT_EQ(Banks(server, "qnt8dat02"), kChanged);
 }
 
 TEST_F(UpdateRunTest, NoDatabaseWarnsAndLeavesTheWindowUsable) {
   StandIn server({.seed = "CREATE DATABASE qnt8sys\n"});
-  WriteControlFiles(vostrelList_);
+  WriteControlFiles();
   Run(server);
-  EXPECT_EQ(host_.calls, (std::vector<std::string>{
-                             "hourglass", "buttons off", "running", "show progress",
-                             "progress 0 0 0", "buttons on", "idle", "pointer", "hide progress",
-                             "box オラベンド: 対象製品の会社データベースが見つかりません。"}));
+  EXPECT_EQ(host_.calls,
+            (std::vector<std::string>{
+                "hourglass", "buttons off", "running", "show progress", "progress 0 0 0", "events",
+                "buttons on", "idle", "pointer", "hide progress",
+                "box オラベンド: 対象製品の会社データベースが見つかりません。"}));
   EXPECT_EQ(host_.icons, std::vector<platform::Icon>{platform::Icon::Exclamation});
 }
+
+// Control files that would change rows nobody asked for are refused before any database is
+// touched, whichever product's list they are in.
+class RefusedControlFileTest : public UpdateRunTest,
+                               public testing::WithParamInterface<std::vector<std::string>> {};
+
+TEST_P(RefusedControlFileTest, ChangesNothingAndNamesTheFileAndLine) {
+  const auto& [notaraList, vostrelList, bankRecord, where] =
+      std::tuple(GetParam()[0], GetParam()[1], GetParam()[2], GetParam()[3]);
+  StandIn server({.seed = NotaraDatabase("qnt8dat01") + VostrelDatabase("zarvekkdat01")});
+  WriteControlFiles(notaraList, vostrelList, bankRecord);
+  Run(server);
+  EXPECT_TRUE(host_.Ended());
+  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
+  const auto boxes = host_.Boxes();
+  EXPECT_TRUE(std::any_of(boxes.begin(), boxes.end(), [&](const std::string& box) {
+    return box.starts_with(where);
+  })) << host_.Box();
+  ExpectNoDatabaseTouched(server);
+  EXPECT_EQ(Banks(server, "qnt8dat01"), kUnchanged);
+  EXPECT_EQ(Rows(server, "qnt8dat01", "SELECT COUNT(*) FROM TBank"), std::vector<std::string>{"2"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UpdateRunTest, RefusedControlFileTest,
+    testing::Values(
+        std::vector<std::string>{"TBank,1=1 OR BankCode,BankName,BankKana\r\n", kVostrelList,
+                                 kBankRecord, "ファイル「ORV_Notara_MasterOnly」の1行目の項目 1"},
+        std::vector<std::string>{"TBank,5,BankName,BankKana\r\n", kVostrelList, kBankRecord,
+                                 "ファイル「ORV_Notara_MasterOnly」の1行目の項目 1"},
+        std::vector<std::string>{"TBank,BankCode = 0 DELETE FROM TBank WHERE 5,BankName,\r\n",
+                                 kVostrelList, kBankRecord,
+                                 "ファイル「ORV_Notara_MasterOnly」の1行目の項目 1"},
+        std::vector<std::string>{kNotaraList, "M_BANK,GINKO CD,BANK_NM,BANK_KN\r\n", kBankRecord,
+                                 "ファイル「ORV_Vostrel_MasterOnly」の1行目の項目 1"},
+        std::vector<std::string>{"TBank,BankCode,Bank[Name],\r\n", kVostrelList, kBankRecord,
+                                 "ファイル「ORV_Notara_MasterOnly」の1行目の項目 2"},
+        std::vector<std::string>{kNotaraList, kVostrelList, "1,A,B,1,C,D\n0005,A,B,0005,E,F\n",
+                                 "ファイル「ORV_BankName」の1行目に制御文字 (U+000A)"},
+        std::vector<std::string>{kNotaraList + "TBank\t,BankCode,BankName,\r\n", kVostrelList,
+                                 kBankRecord,
+                                 "ファイル「ORV_Notara_MasterOnly」の2行目に制御文字"}));
+
+// A connection that dies in the middle of the real pass: the run ends with its error, the
+// database whose batch was committed keeps its change, and those it had not committed are as
+// they were.
+class DroppedConnectionTest : public UpdateRunTest,
+                              public testing::WithParamInterface<const char*> {};
+
+TEST_P(DroppedConnectionTest, EndsTheRunWithItsErrorAndLeavesUncommittedDatabasesUnchanged) {
+  // Batches: the two listings, three per database in the trial pass (USE, checks, update),
+  // then USE and update per database: the 15th is the second database's real update.
+  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
+                          NotaraDatabase("qnt8dat03"),
+                  .args = {GetParam(), "15"}});
+  WriteControlFiles();
+  Run(server);
+  EXPECT_TRUE(host_.Ended());
+  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
+  EXPECT_TRUE(
+      host_.Box().starts_with("会社データベース「qnt8dat02」の変更中にエラーが発生しました。"))
+      << host_.Box();
+  EXPECT_EQ(std::count(host_.calls.begin(), host_.calls.end(), "increase"), 4);
+  EXPECT_EQ(Banks(server, "qnt8dat01"), kChanged);
+  EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
+  EXPECT_EQ(Banks(server, "qnt8dat03"), kUnchanged);
+}
+
+INSTANTIATE_TEST_SUITE_P(UpdateRunTest, DroppedConnectionTest,
+                         testing::Values("--drop-batch", "--drop-reply"));
 
 }  // namespace
