@@ -1,144 +1,134 @@
 // The main window.
 #include "bankname/frmOravend.hpp"
 
-#include <QApplication>
-#include <QCloseEvent>
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QScreen>
-
 #include "bankname/ControlFiles.hpp"
-#include "platform/QtUi.hpp"
-
-using platform::DesignFont;
-using platform::kMeiryo;
-using platform::kMsGothic;
-using platform::TwipsRect;
+#include "bankname/MainWindow.hpp"
 
 namespace {
 
-enum class Parent { Window, Panel, ProductBox };
+using win32::ControlDesign;
+using win32::Kind;
+using win32::kMeiryo;
+using win32::kMsGothic;
 
-struct LabelDesign {
-  int index;
-  Parent parent;
-  const char* caption;
-  int left, top, width, height;
-  double points;  // 0: the window's font
-  bool bold;
-};
+constexpr win32::FormDesign kWindow{
+    L"オラベンド", 8385, 6135, {kMeiryo, 9.75}, WS_CAPTION | WS_SYSMENU};
 
-// The design of every label, in twips: index, container, caption, position, font.
-constexpr LabelDesign kLabels[] = {
-    {0, Parent::Window, "オラベンド", 240, 150, 6045, 270, 12, true},
-    {1, Parent::Window, "本ツールは銀行名を一括で変更します。", 330, 585, 4695, 270, 0, false},
-    {14, Parent::Window, "※完了まで数十秒程度かかる場合があります。", 345, 885, 5985, 270, 9,
+constexpr int Label(int index) { return frmOravend::lblMsg0 + index; }
+constexpr int kPanel = frmOravend::panel;
+
+// In focus order: Close, Run, the panel (which takes the focus itself) and its contents, then
+// the window's labels.
+const ControlDesign kControls[] = {
+    {frmOravend::cmdCancel,
+     Kind::PushButton,
+     0,
+     L"閉じる(&X)",
+     6345,
+     5640,
+     1335,
+     375,
+     {kMsGothic, 9}},
+    {frmOravend::cmdOK, Kind::PushButton, 0, L"実行(&R)", 3540, 5640, 1335, 375, {kMeiryo, 9}},
+    {kPanel, Kind::Panel, 0, nullptr, 150, 1215, 8070, 4290, {}, WS_TABSTOP},
+    {Label(2),
+     Kind::Label,
+     kPanel,
+     L"名称・カナは下記のように変更されます。(コードは変更されません。)",
+     165,
+     75,
+     7560,
+     270,
+     {kMeiryo, 9}},
+    {Label(3), Kind::Label, kPanel, L"コード", 270, 375, 600, 225},
+    {Label(18), Kind::Label, kPanel, L":", 945, 375, 195, 225},
+    {Label(6), Kind::Label, kPanel, L"0005", 1140, 375, 750, 285},
+    {Label(4), Kind::Label, kPanel, L"名称", 270, 660, 600, 225},
+    {Label(19), Kind::Label, kPanel, L":", 945, 660, 195, 225},
+    {Label(7), Kind::Label, kPanel, L"Label7", 1140, 660, 3195, 270},
+    {Label(5), Kind::Label, kPanel, L"カナ", 255, 945, 585, 225},
+    {Label(20), Kind::Label, kPanel, L":", 945, 945, 195, 225},
+    {Label(8), Kind::Label, kPanel, L"Label8", 1140, 945, 3345, 270, {kMeiryo, 9}},
+    {Label(9), Kind::Label, kPanel, L"↓", 2385, 1230, 240, 225, {kMeiryo, 9.75, true}},
+    {Label(17), Kind::Label, kPanel, L"コード", 270, 1515, 585, 225},
+    {Label(21), Kind::Label, kPanel, L":", 945, 1500, 195, 225},
+    {Label(10), Kind::Label, kPanel, L"0005", 1140, 1500, 750, 255},
+    {Label(16), Kind::Label, kPanel, L"名称", 270, 1800, 540, 225},
+    {Label(22), Kind::Label, kPanel, L":", 945, 1800, 195, 225},
+    {Label(11), Kind::Label, kPanel, L"Label11", 1140, 1800, 3375, 270, {kMeiryo, 9}},
+    {Label(15), Kind::Label, kPanel, L"カナ", 270, 2085, 540, 225},
+    {Label(23), Kind::Label, kPanel, L":", 945, 2085, 195, 225},
+    {Label(12), Kind::Label, kPanel, L"Label12", 1140, 2085, 3390, 270, {kMeiryo, 9}},
+    {frmOravend::fmTargetFolder, Kind::Frame, kPanel, L"行名変更の対象となる製品", 270, 2430, 5670,
+     1620},
+    {Label(13),
+     Kind::Label,
+     frmOravend::fmTargetFolder,
+     L"Label13",
+     195,
+     360,
+     5310,
+     1095,
+     {kMeiryo, 9}},
+    // The scope choice is laid out but never shown: every run uses the master-only lists.
+    {frmOravend::Frame1, Kind::Frame, kPanel, L"更新対象", 6060, 2430, 1860, 1125, {}, 0, false},
+    {frmOravend::optTargetTable0,
+     Kind::OptionButton,
+     frmOravend::Frame1,
+     L"全て",
+     195,
+     345,
+     780,
+     315,
+     {},
+     WS_GROUP,
      false},
-    {2, Parent::Panel, "名称・カナは下記のように変更されます。(コードは変更されません。)", 165, 75,
-     7560, 270, 9, false},
-    {3, Parent::Panel, "コード", 270, 375, 600, 225, 0, false},
-    {18, Parent::Panel, ":", 945, 375, 195, 225, 0, false},
-    {6, Parent::Panel, "0005", 1140, 375, 750, 285, 0, false},
-    {4, Parent::Panel, "名称", 270, 660, 600, 225, 0, false},
-    {19, Parent::Panel, ":", 945, 660, 195, 225, 0, false},
-    {7, Parent::Panel, "Label7", 1140, 660, 3195, 270, 0, false},
-    {5, Parent::Panel, "カナ", 255, 945, 585, 225, 0, false},
-    {20, Parent::Panel, ":", 945, 945, 195, 225, 0, false},
-    {8, Parent::Panel, "Label8", 1140, 945, 3345, 270, 9, false},
-    {9, Parent::Panel, "↓", 2385, 1230, 240, 225, 9.75, true},
-    {17, Parent::Panel, "コード", 270, 1515, 585, 225, 0, false},
-    {21, Parent::Panel, ":", 945, 1500, 195, 225, 0, false},
-    {10, Parent::Panel, "0005", 1140, 1500, 750, 255, 0, false},
-    {16, Parent::Panel, "名称", 270, 1800, 540, 225, 0, false},
-    {22, Parent::Panel, ":", 945, 1800, 195, 225, 0, false},
-    {11, Parent::Panel, "Label11", 1140, 1800, 3375, 270, 9, false},
-    {15, Parent::Panel, "カナ", 270, 2085, 540, 225, 0, false},
-    {23, Parent::Panel, ":", 945, 2085, 195, 225, 0, false},
-    {12, Parent::Panel, "Label12", 1140, 2085, 3390, 270, 9, false},
-    {13, Parent::ProductBox, "Label13", 195, 360, 5310, 1095, 9, false},
+    {frmOravend::optTargetTable0 + 1,
+     Kind::OptionButton,
+     frmOravend::Frame1,
+     L"マスターのみ",
+     195,
+     675,
+     1500,
+     315,
+     {},
+     0,
+     false},
+    {Label(0), Kind::Label, 0, L"オラベンド", 240, 150, 6045, 270, {kMeiryo, 12, true}},
+    {Label(1), Kind::Label, 0, L"本ツールは銀行名を一括で変更します。", 330, 585, 4695, 270},
+    {Label(14),
+     Kind::Label,
+     0,
+     L"※完了まで数十秒程度かかる場合があります。",
+     345,
+     885,
+     5985,
+     270,
+     {kMeiryo, 9}},
 };
 
-/// The bank record's fields as the value labels show them, in this order.
-constexpr int kValueLabels[] = {6, 7, 8, 10, 11, 12};
+/// The value labels of the bank record's fields 0 to 5, in this order.
+constexpr int kValueLabels[] = {Label(6), Label(7), Label(8), Label(10), Label(11), Label(12)};
+
+int ShiftState() {
+  return (GetKeyState(VK_SHIFT) < 0 ? 1 : 0) | (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) |
+         (GetKeyState(VK_MENU) < 0 ? 4 : 0);
+}
 
 }  // namespace
 
 frmOravend::frmOravend(basCommon::Shared& shared, platform::Ui& ui)
-    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      panel(new QFrame(this)),
-      fmTargetFolder(new QGroupBox(QStringLiteral("行名変更の対象となる製品"), panel)),
-      Frame1(new QGroupBox(QStringLiteral("更新対象"), panel)),
-      cmdOK(new QPushButton(QStringLiteral("実行(&R)"), this)),
-      cmdCancel(new QPushButton(QStringLiteral("閉じる(&X)"), this)),
-      shared_(shared),
-      ui_(ui) {
-  setObjectName(QStringLiteral("frmOravend"));
-  setWindowTitle(QString::fromStdString(basCommon::MainWindowCaption));
-  setFont(DesignFont(kMeiryo, 9.75));
-  setFixedSize(TwipsRect(0, 0, 8385, 6135).size());
-
-  panel->setObjectName(QStringLiteral("frmOravend"));
-  panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-  panel->setGeometry(TwipsRect(150, 1215, 8070, 4290));
-  panel->setFocusPolicy(Qt::StrongFocus);
-  fmTargetFolder->setObjectName(QStringLiteral("fmTargetFolder"));
-  fmTargetFolder->setGeometry(TwipsRect(270, 2430, 5670, 1620));
-  Frame1->setObjectName(QStringLiteral("Frame1"));
-  Frame1->setGeometry(TwipsRect(6060, 2430, 1860, 1125));
-
-  for (const auto& design : kLabels) {
-    QWidget* parent = design.parent == Parent::Window  ? static_cast<QWidget*>(this)
-                      : design.parent == Parent::Panel ? static_cast<QWidget*>(panel)
-                                                       : fmTargetFolder;
-    auto* label = new QLabel(QString::fromUtf8(design.caption), parent);
-    label->setObjectName(QStringLiteral("lblMsg_%1").arg(design.index));
-    label->setTextFormat(Qt::PlainText);
-    label->setGeometry(TwipsRect(design.left, design.top, design.width, design.height));
-    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    if (design.points > 0) label->setFont(DesignFont(kMeiryo, design.points, design.bold));
-    lblMsg[static_cast<std::size_t>(design.index)] = label;
-  }
-
-  // The scope choice is laid out but never shown: every run uses the master-only lists.
-  const std::pair<const char*, QRect> options[] = {
-      {"全て", TwipsRect(195, 345, 780, 315)}, {"マスターのみ", TwipsRect(195, 675, 1500, 315)}};
-  for (std::size_t i = 0; i < 2; ++i) {
-    optTargetTable[i] = new QRadioButton(QString::fromUtf8(options[i].first), Frame1);
-    optTargetTable[i]->setObjectName(QStringLiteral("optTargetTable_%1").arg(i));
-    optTargetTable[i]->setGeometry(options[i].second);
-    connect(optTargetTable[i], &QRadioButton::clicked, this, &frmOravend::chooseScope);
-  }
-  optTargetTable[1]->setChecked(true);
-  Frame1->setVisible(false);
-
-  cmdOK->setObjectName(QStringLiteral("cmdOK"));
-  cmdOK->setGeometry(TwipsRect(3540, 5640, 1335, 375));
-  cmdOK->setFont(DesignFont(kMeiryo, 9));
-  cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
-  cmdCancel->setGeometry(TwipsRect(6345, 5640, 1335, 375));
-  cmdCancel->setFont(DesignFont(kMsGothic, 9));
-  connect(cmdOK, &QPushButton::clicked, this, &frmOravend::runUpdate);
-  connect(cmdCancel, &QPushButton::clicked, this, &frmOravend::closeWindow);
-  setTabOrder(cmdCancel, cmdOK);
-  setTabOrder(cmdOK, panel);
-
-  // Key preview: the window sees every key press before the control that has the focus.
-  installEventFilter(this);
-  for (QWidget* child : findChildren<QWidget*>()) child->installEventFilter(this);
+    : Form(kWindow, kControls), shared_(shared), ui_(ui) {
+  SetChecked(optTargetTable0 + 1, true);
 }
-
-frmOravend::~frmOravend() = default;
 
 bool frmOravend::Load() {
   try {
-    chooseScope();
+    ChooseScope();
     const auto fields = basCommon::ReadBankName(shared_.ProgramFolder, ui_);
-    lblMsg[13]->setText(platform::DisplayText(shared_.ProductLabel));
-    for (std::size_t i = 0; i < std::size(kValueLabels); ++i) {
-      if (i >= fields.size()) throw std::out_of_range(basCommon::SubscriptOutOfRange);
-      lblMsg[static_cast<std::size_t>(kValueLabels[i])]->setText(QString::fromStdString(fields[i]));
-    }
+    SetText(Label(13), win32::Wide(shared_.ProductLabel));
+    const auto shown = basCommon::BankFieldsShown(fields);
+    for (std::size_t i = 0; i < shown.size(); ++i) SetText(kValueLabels[i], win32::Wide(shown[i]));
     return true;
   } catch (const std::exception& e) {
     ui_.MsgBox(e.what(), platform::Icon::Critical, basCommon::MainWindowCaption);
@@ -147,64 +137,48 @@ bool frmOravend::Load() {
   }
 }
 
-void frmOravend::ShowCentred() {
-  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  move(screen.center() - rect().center());
-  show();
-  cmdCancel->setFocus();
+void frmOravend::Show() {
+  ShowCentred();
+  SetFocus(Item(cmdCancel));
 }
 
-void frmOravend::chooseScope() {
-  // Only the state of the first option counts, whichever option was clicked.
-  if (optTargetTable[0]->isChecked()) {
-    shared_.NotaraFile = basCommon::NotaraAllFile;
-    shared_.VostrelFile = basCommon::VostrelAllFile;
-  } else {
-    shared_.NotaraFile = basCommon::NotaraMasterOnlyFile;
-    shared_.VostrelFile = basCommon::VostrelMasterOnlyFile;
+void frmOravend::OnCommand(int id, WORD code) {
+  if (code != BN_CLICKED) return;
+  if (id == cmdOK) {
+    RunUpdate();
+  } else if (id == cmdCancel) {
+    Unload();
+  } else if (id == optTargetTable0 || id == optTargetTable0 + 1) {
+    ChooseScope();
   }
 }
 
-void frmOravend::runUpdate() {
+bool frmOravend::OnCloseRequest(win32::CloseReason reason) {
+  // The close box is refused while a run is in progress; other closes never are.
+  return reason == win32::CloseReason::User && IsRunning;
+}
+
+bool frmOravend::PreTranslate(const MSG& message) {
+  // Key preview: the window sees every key press before the control that has the focus.
+  if (message.message == WM_KEYDOWN) KeyDown(message.wParam, ShiftState());
+  return false;
+}
+
+void frmOravend::KeyDown(WPARAM keyCode, int shift) {
+  if (shift != 1) return;
+  // A shortcut acts only while its button is enabled: never during a run.
+  if (keyCode == 'R' && IsEnabled(cmdOK)) RunUpdate();
+  if (keyCode == 'X' && IsEnabled(cmdCancel)) Unload();
+}
+
+void frmOravend::RunUpdate() {
   basCommon::UpdateRun(*shared_.gConnection, shared_.ProgramFolder, shared_.NotaraFile,
                        shared_.VostrelFile, *this);
 }
 
-void frmOravend::closeWindow() {
-  closingByProgram_ = true;
-  close();
-  closingByProgram_ = false;
-}
-
-void frmOravend::keyDown(int keyCode, int shift) {
-  if (shift != 1) return;
-  // click() does nothing while the button is disabled, as during a run.
-  if (keyCode == Qt::Key_R) cmdOK->click();
-  if (keyCode == Qt::Key_X) cmdCancel->click();
-}
-
-bool frmOravend::eventFilter(QObject* watched, QEvent* event) {
-  // A key the focused control leaves unused goes on to its parents: it is seen once, where it
-  // arrives first.
-  QWidget* first = QApplication::focusWidget() ? QApplication::focusWidget() : this;
-  if (event->type() == QEvent::KeyPress && watched == first) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    const Qt::KeyboardModifiers modifiers = key->modifiers();
-    const int shift = (modifiers & Qt::ShiftModifier ? 1 : 0) |
-                      (modifiers & Qt::ControlModifier ? 2 : 0) |
-                      (modifiers & Qt::AltModifier ? 4 : 0);
-    keyDown(key->key(), shift);
-  }
-  return QWidget::eventFilter(watched, event);
-}
-
-void frmOravend::closeEvent(QCloseEvent* event) {
-  // The close box is refused while a run is in progress; the program's own close never is.
-  if (!closingByProgram_ && IsRunning) {
-    event->ignore();
-    return;
-  }
-  event->accept();
+void frmOravend::ChooseScope() {
+  // Only the state of the first option counts, whichever option was clicked.
+  basCommon::ChooseScope(IsChecked(optTargetTable0), shared_);
 }
 
 void frmOravend::MsgBox(const std::string& text, platform::Icon icon, const std::string& title) {
@@ -213,32 +187,34 @@ void frmOravend::MsgBox(const std::string& text, platform::Icon icon, const std:
 
 void frmOravend::EndProgram() { ui_.EndProgram(); }
 
-void frmOravend::SetHourglass(bool on) {
-  if (on) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  } else {
-    QApplication::restoreOverrideCursor();
-  }
-}
+void frmOravend::SetHourglass(bool on) { win32::SetHourglass(on); }
 
 void frmOravend::SetButtonsEnabled(bool enabled) {
-  cmdOK->setEnabled(enabled);
-  cmdCancel->setEnabled(enabled);
+  // A disabled button loses the focus: the window takes it meanwhile, so that its keys still
+  // arrive, and gives it back afterwards.
+  if (!enabled) {
+    const HWND focus = GetFocus();
+    focusedButton_ = focus == Item(cmdOK) || focus == Item(cmdCancel) ? focus : nullptr;
+    if (focusedButton_ != nullptr) SetFocus(Handle());
+  }
+  SetEnabled(cmdOK, enabled);
+  SetEnabled(cmdCancel, enabled);
+  if (enabled && focusedButton_ != nullptr && GetFocus() == Handle()) SetFocus(focusedButton_);
 }
 
 void frmOravend::SetIsRunning(bool running) { IsRunning = running; }
 
 void frmOravend::ShowProgress() {
-  if (!progressBar) progressBar = std::make_unique<frmProgressBar>();
-  progressBar->ShowCentred();
+  if (!progress_) progress_ = std::make_unique<frmProgressBar>();
+  progress_->ShowCentred();
 }
 
-void frmOravend::HideProgress() { progressBar->hide(); }
+void frmOravend::HideProgress() { ShowWindow(progress_->Handle(), SW_HIDE); }
 
 void frmOravend::ProgressBarProperty(int minimum, int maximum, int value) {
-  progressBar->ProgressBarProperty(minimum, maximum, value);
+  progress_->ProgressBarProperty(minimum, maximum, value);
 }
 
-void frmOravend::ProgressBarIncrease() { progressBar->ProgressBarIncrease(); }
+void frmOravend::ProgressBarIncrease() { progress_->ProgressBarIncrease(); }
 
-void frmOravend::DoEvents() { QCoreApplication::processEvents(); }
+void frmOravend::DoEvents() { win32::DoEvents(); }

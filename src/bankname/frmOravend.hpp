@@ -2,45 +2,38 @@
 // and the Run and Close buttons. It hosts the update run.
 #pragma once
 
-#include <QFrame>
-#include <QGroupBox>
-#include <QLabel>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QWidget>
-
-#include <array>
 #include <memory>
 
+#include "bankname/Shared.hpp"
 #include "bankname/UpdateRun.hpp"
+#include "platform/Win32Form.hpp"
 #include "progress/frmProgressBar.hpp"
-#include "startup/Shared.hpp"
 
-class frmOravend : public QWidget, public basCommon::RunHost {
-  Q_OBJECT
-
+class frmOravend : public win32::Form, public basCommon::RunHost {
  public:
+  /// Control ids; lblMsg(i) is lblMsg0 + i and optTargetTable(i) is optTargetTable0 + i.
+  enum Id {
+    cmdCancel = 101,
+    cmdOK,
+    panel,  // the picture-box panel, named like the window in the design
+    fmTargetFolder,
+    Frame1,
+    optTargetTable0,
+    lblMsg0 = optTargetTable0 + 2,
+  };
+
   frmOravend(basCommon::Shared& shared, platform::Ui& ui);
-  ~frmOravend() override;
 
   /// The load handler: fills the window from the control files and the product label. On
   /// failure it reports, ends the program and answers false; the window is then not shown.
   bool Load();
-
   /// Shows the window centred on the screen, the Close button focused.
-  void ShowCentred();
+  void Show();
 
   bool IsRunning = false;
 
-  std::array<QLabel*, 24> lblMsg{};
-  QFrame* panel;
-  QGroupBox* fmTargetFolder;
-  QGroupBox* Frame1;
-  std::array<QRadioButton*, 2> optTargetTable{};
-  QPushButton* cmdOK;
-  QPushButton* cmdCancel;
   /// Created on first use by the run.
-  std::unique_ptr<frmProgressBar> progressBar;
+  frmProgressBar* ProgressWindow() const { return progress_.get(); }
 
   // The run's view of the windows.
   void MsgBox(const std::string& text, platform::Icon icon, const std::string& title) override;
@@ -54,19 +47,19 @@ class frmOravend : public QWidget, public basCommon::RunHost {
   void ProgressBarIncrease() override;
   void DoEvents() override;
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
-
  private:
-  void runUpdate();
-  void closeWindow();
-  void chooseScope();
+  void OnCommand(int id, WORD code) override;
+  bool OnCloseRequest(win32::CloseReason reason) override;
+  bool PreTranslate(const MSG& message) override;
+
   /// Key down as the window sees it before the focused control; `shift` is 1 Shift, 2 Ctrl,
   /// 4 Alt. Never consumes the key.
-  void keyDown(int keyCode, int shift);
+  void KeyDown(WPARAM keyCode, int shift);
+  void RunUpdate();
+  void ChooseScope();
 
   basCommon::Shared& shared_;
   platform::Ui& ui_;
-  bool closingByProgram_ = false;
+  std::unique_ptr<frmProgressBar> progress_;
+  HWND focusedButton_ = nullptr;
 };

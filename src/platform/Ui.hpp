@@ -1,5 +1,5 @@
 // What the toolkit-free code asks of the user interface: message boxes and ending the program.
-// The windows implement it with Qt; tests record it.
+// The windows implement it with the Win32 API; tests record it.
 #pragma once
 
 #include <string>
@@ -9,7 +9,7 @@ namespace platform {
 /// The application title, and the comments text of the program's version information (empty):
 /// the titles of message boxes that name no window.
 inline const std::string AppTitle = "Oravend";
-inline const std::string AppComments;
+std::string AppComments();
 
 enum class Icon { None, Exclamation, Information, Critical };
 

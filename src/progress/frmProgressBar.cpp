@@ -1,42 +1,36 @@
-// The progress window: a fixed message, a bar and a percentage; nothing the user can operate.
+// The progress window.
 #include "progress/frmProgressBar.hpp"
 
-#include <QGuiApplication>
-#include <QScreen>
+#include <commctrl.h>
 
 #include <algorithm>
 
-#include "platform/QtUi.hpp"
+namespace {
 
-using platform::DesignFont;
-using platform::kMeiryo;
-using platform::TwipsRect;
+using win32::ControlDesign;
+using win32::Kind;
+using win32::kMeiryo;
 
-frmProgressBar::frmProgressBar()
-    : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
-      lblMsg(new QLabel(QStringLiteral("完了までしばらくお待ちください..."), this)),
-      lblProgress(new QLabel(QStringLiteral("100%"), this)),
-      ProgressBar1(new QProgressBar(this)) {
-  setObjectName(QStringLiteral("frmProgressBar"));
-  setWindowTitle(QStringLiteral("ソルテッカ"));
-  setFixedSize(TwipsRect(0, 0, 4830, 1245).size());
-  setAutoFillBackground(true);
-  QPalette white = palette();
-  white.setColor(QPalette::Window, Qt::white);
-  setPalette(white);
+constexpr win32::FormDesign kWindow{L"ソルテッカ",   4830,       1245,
+                                    {kMeiryo, 9.75}, WS_CAPTION, RGB(255, 255, 255)};
 
-  lblMsg->setObjectName(QStringLiteral("lblMsg"));
-  lblMsg->setFont(DesignFont(kMeiryo, 8.25));
-  lblMsg->setGeometry(TwipsRect(180, 90, 3090, 225));
-  lblProgress->setObjectName(QStringLiteral("lblProgress"));
-  lblProgress->setFont(DesignFont(kMeiryo, 9.75));
-  lblProgress->setGeometry(TwipsRect(2100, 390, 1215, 255));
-  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-  ProgressBar1->setGeometry(TwipsRect(120, 780, 4605, 360));
-  ProgressBar1->setTextVisible(false);
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setValue(0);
-}
+const ControlDesign kControls[] = {
+    {frmProgressBar::lblMsg,
+     Kind::Label,
+     0,
+     L"完了までしばらくお待ちください...",
+     180,
+     90,
+     3090,
+     225,
+     {kMeiryo, 8.25}},
+    {frmProgressBar::lblProgress, Kind::Label, 0, L"100%", 2100, 390, 1215, 255, {kMeiryo, 9.75}},
+    {frmProgressBar::ProgressBar1, Kind::ProgressBar, 0, nullptr, 120, 780, 4605, 360},
+};
+
+}  // namespace
+
+frmProgressBar::frmProgressBar() : Form(kWindow, kControls) { ShowModel(); }
 
 void frmProgressBar::ProgressBarProperty(int minimum, int maximum, int value) {
   model_.Set(minimum, maximum, value);
@@ -47,17 +41,16 @@ void frmProgressBar::ProgressBarIncrease() {
   if (model_.Increase()) ShowModel();
 }
 
-void frmProgressBar::ShowCentred() {
-  const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-  move(screen.center() - rect().center());
-  show();
+bool frmProgressBar::OnCloseRequest(win32::CloseReason reason) {
+  // The window has no close box; Alt+F4 does not close it either.
+  return reason == win32::CloseReason::User;
 }
 
 void frmProgressBar::ShowModel() {
-  // An empty range would make Qt's bar run a busy animation; it shows as empty instead.
+  // The common controls' bar needs a range; an empty one is drawn empty.
   const int minimum = static_cast<int>(model_.Minimum());
   const int maximum = std::max(static_cast<int>(model_.Maximum()), minimum + 1);
-  ProgressBar1->setRange(minimum, maximum);
-  ProgressBar1->setValue(static_cast<int>(model_.Value()));
-  lblProgress->setText(QString::fromStdString(model_.Text()));
+  SendMessageW(Item(ProgressBar1), PBM_SETRANGE32, static_cast<WPARAM>(minimum), maximum);
+  SendMessageW(Item(ProgressBar1), PBM_SETPOS, static_cast<WPARAM>(model_.Value()), 0);
+  SetText(lblProgress, win32::Wide(model_.Text()));
 }

@@ -6,6 +6,8 @@
 #include <limits>
 #include <sstream>
 
+#include "platform/Platform.hpp"
+
 namespace basSQLServer {
 
 double NumericValue(std::string_view text) {
@@ -56,6 +58,52 @@ std::string ConnectFailureMessage(const std::string& error) {
          "\r\n\r\nサーバーに接続できないのは以下の原因が考えられます。\r\n"
          "・サーバー名、インスタンス名に誤りがある。\r\n・ユーザー名、パスワードに誤りがある。\r\n"
          "・サーバー側のファイアーウォールの設定が不十分である。";
+}
+
+InitialEntries EntriesFor(const SQLServer& settings) {
+  if (!Trim(settings.DataSource()).empty()) {
+    return {settings.DataSource(), settings.LoginSecure() ? 2 : 1,
+            std::to_string(settings.ConnectionTimeout())};
+  }
+  return {platform::Environment("COMPUTERNAME") + "\\VORNAINSTANCE2", 2, "15"};
+}
+
+std::optional<LoginBoxes> AuthenticationSwitch(int index) {
+  if (index == 1) return LoginBoxes{"", true, kWindowBackground};
+  if (index == 2) {
+    return LoginBoxes{
+        platform::Environment("USERDOMAIN") + "\\" + platform::Environment("USERNAME"), false,
+        kButtonFace};
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> TimeoutWarning(std::string_view text) {
+  if (NumericValue(text) != 0) return std::nullopt;
+  return "タイムアウトまでの時間(秒)を設定してください。";
+}
+
+std::string TimeoutAfterLeaving(std::string_view text) {
+  const double value = NumericValue(text);
+  return value < 0 ? NumberText(-value) : std::string(text);
+}
+
+std::optional<std::string> MissingEntry(std::string_view dataSource, std::string_view user,
+                                        std::string_view password, bool windowsAuthentication) {
+  if (Trim(dataSource).empty()) return "サーバー名を指定してください。";
+  if (Trim(user).empty()) return "ユーザー名を指定してください。";
+  if (!windowsAuthentication && Trim(password).empty()) return "パスワードを指定してください。";
+  return std::nullopt;
+}
+
+void StoreEntries(SQLServer& settings, std::string_view dataSource, bool windowsAuthentication,
+                  std::string_view user, std::string_view password, std::string_view timeout) {
+  settings.DataSource(Trim(dataSource));
+  settings.InitialCatalog("master");
+  settings.LoginSecure(windowsAuthentication);
+  settings.UserID(Trim(user));
+  settings.Password(Trim(password));
+  settings.ConnectionTimeout(TimeoutSeconds(timeout));
 }
 
 }  // namespace basSQLServer

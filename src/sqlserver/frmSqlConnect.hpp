@@ -2,53 +2,58 @@
 // connection through the settings object.
 #pragma once
 
-#include <QDialog>
-#include <QFrame>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-
-#include <array>
+#include <map>
+#include <memory>
+#include <variant>
 
 #include "platform/Ui.hpp"
-#include "startup/Shared.hpp"
+#include "platform/Win32Form.hpp"
+#include "sqlserver/Odbc.hpp"
+#include "sqlserver/SQLServer.hpp"
 
-class frmSqlConnect : public QDialog {
-  Q_OBJECT
-
+class frmSqlConnect : public win32::Form {
  public:
-  /// Takes the earlier settings of `shared.gSQLServer`, or the defaults from the environment.
-  frmSqlConnect(basCommon::Shared& shared, platform::Ui& ui);
+  /// Control ids; Label(i) is Label0 + i and optLoginSecure(i) is optLoginSecure0 + i (there is
+  /// no index 0).
+  enum Id {
+    txtDataSource = 101,
+    picLoginSecure,
+    optLoginSecure0,
+    txtUserID = optLoginSecure0 + 3,
+    txtPasswd,
+    txtConnectionTimeout,
+    cmdConn,
+    cmdCancel,
+    Label0,
+  };
 
-  std::array<QLabel*, 6> Label{};
-  QLineEdit* txtDataSource;
-  QFrame* picLoginSecure;
-  /// Indexes 1 (SQL Server authentication) and 2 (Windows authentication); there is no 0.
-  std::array<QRadioButton*, 3> optLoginSecure{};
-  QLineEdit* txtUserID;
-  QLineEdit* txtPasswd;
-  QLineEdit* txtConnectionTimeout;
-  QPushButton* cmdConn;
-  QPushButton* cmdCancel;
+  /// Takes the earlier settings of `settings`, or the defaults from the environment. Every
+  /// attempt replaces `connection`.
+  frmSqlConnect(SQLServer& settings, std::unique_ptr<odbc::Connection>& connection,
+                platform::Ui& ui);
 
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
+  /// Shows the dialog centred, the focus in the server box.
+  void Show();
+  /// Shows it and returns when it has closed.
+  void ShowModal();
 
  private:
-  void switchAuthentication(int index);
-  void connectToServer();
-  void cancel();
-  /// The time-out box's check before the focus leaves it; false keeps the focus there.
-  bool timeoutMayLeave();
-  void gotFocus(QLineEdit* box);
-  void lostFocus(QLineEdit* box);
-  void warn(const std::string& text);
+  void OnCommand(int id, WORD code) override;
+  bool OnCloseRequest(win32::CloseReason reason) override;
+  void OnFocus(int id, bool gained, HWND other) override;
+  HBRUSH OnBackground(int id) override;
+  bool PreTranslate(const MSG& message) override;
 
-  basCommon::Shared& shared_;
+  void SwitchAuthentication(int index);
+  void ConnectToServer();
+  /// The time-out box's check before the focus leaves it; false keeps the focus there.
+  bool TimeoutMayLeave();
+  void Warn(const std::string& text);
+  std::string Entry(int id) const { return win32::Utf8(Text(id)); }
+
+  SQLServer& settings_;
+  std::unique_ptr<odbc::Connection>& connection_;
   platform::Ui& ui_;
-  bool unloadedByCode_ = false;
-  bool swallowClick_ = false;
+  /// Each text box's background: a colour, or a system colour index.
+  std::map<int, std::variant<COLORREF, int>> backgrounds_;
 };

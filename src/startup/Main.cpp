@@ -35,7 +35,7 @@ constexpr std::array<Generation, 4> kGenerations{{
 bool MayStart(const Shared& shared, StartupHost& host) {
   if (host.PrevInstance()) {
     host.MsgBox("『" + platform::AppTitle + "』は既に起動しています。", platform::Icon::Exclamation,
-                platform::AppComments);
+                platform::AppComments());
     return false;
   }
   for (const auto& blocker : kBlockers) {
@@ -78,7 +78,7 @@ void Main(Shared& shared, StartupHost& host) {
     }
     host.ShowMainWindow(shared);
   } catch (const std::exception& e) {
-    host.MsgBox(e.what(), platform::Icon::Critical, platform::AppComments);
+    host.MsgBox(e.what(), platform::Icon::Critical, platform::AppComments());
   }
 }
 

@@ -2,8 +2,8 @@
 // generations on the server and the main window.
 #pragma once
 
+#include "bankname/Shared.hpp"
 #include "platform/Ui.hpp"
-#include "startup/Shared.hpp"
 
 namespace basCommon {
 

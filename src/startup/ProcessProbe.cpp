@@ -14,7 +14,7 @@ bool IsProcessRunning(const std::string& exeName, platform::Ui& ui) {
     const auto names = platform::ProcessNames(exeName);
     return std::find(names.begin(), names.end(), exeName) != names.end();
   } catch (const std::exception& e) {
-    ui.MsgBox(e.what(), platform::Icon::Critical, platform::AppComments);
+    ui.MsgBox(e.what(), platform::Icon::Critical, platform::AppComments());
     return false;
   }
 }

@@ -1,19 +1,21 @@
-// The program's entry: the Qt application around the start-up sequence.
-#include <QApplication>
+// The program's entry: the Win32 application around the start-up sequence.
+#include <windows.h>
+
+#include <commctrl.h>
 
 #include <memory>
 
 #include "bankname/frmOravend.hpp"
 #include "platform/Platform.hpp"
-#include "platform/QtUi.hpp"
+#include "platform/Win32Form.hpp"
 #include "sqlserver/frmSqlConnect.hpp"
 #include "startup/Main.hpp"
 
 namespace {
 
-class QtStartupHost : public basCommon::StartupHost {
+class Win32StartupHost : public basCommon::StartupHost {
  public:
-  QtStartupHost(platform::QtUi& ui, const platform::InstanceLock& lock) : ui_(ui), lock_(lock) {}
+  Win32StartupHost(platform::Ui& ui, const platform::InstanceLock& lock) : ui_(ui), lock_(lock) {}
 
   void MsgBox(const std::string& text, platform::Icon icon, const std::string& title) override {
     ui_.MsgBox(text, icon, title);
@@ -21,33 +23,34 @@ class QtStartupHost : public basCommon::StartupHost {
   void EndProgram() override { ui_.EndProgram(); }
   bool PrevInstance() override { return lock_.AnotherInstance(); }
   void ShowConnectDialog(basCommon::Shared& shared) override {
-    frmSqlConnect dialog(shared, ui_);
-    dialog.exec();
+    frmSqlConnect(*shared.gSQLServer, shared.gConnection, ui_).ShowModal();
   }
   void ShowMainWindow(basCommon::Shared& shared) override {
     mainWindow = std::make_unique<frmOravend>(shared, ui_);
-    if (mainWindow->Load()) mainWindow->ShowCentred();
+    if (mainWindow->Load()) mainWindow->Show();
   }
 
   std::unique_ptr<frmOravend> mainWindow;
 
  private:
-  platform::QtUi& ui_;
+  platform::Ui& ui_;
   const platform::InstanceLock& lock_;
 };
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  QApplication application(argc, argv);
-  QApplication::setApplicationName(QString::fromStdString(platform::AppTitle));
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+  const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
   // Held until the process ends: a later start sees this instance.
   const platform::InstanceLock lock(platform::AppTitle);
-  platform::QtUi ui;
-  QtStartupHost host(ui, lock);
+  win32::Ui ui;
+  Win32StartupHost host(ui, lock);
   basCommon::Shared shared;
   shared.ProgramFolder = platform::ProgramFolder();
   basCommon::Main(shared, host);
-  if (ui.Ended() || !host.mainWindow || !host.mainWindow->isVisible()) return 0;
-  return QApplication::exec();
+  // The program goes on as long as the main window is open.
+  const auto* window = host.mainWindow.get();
+  win32::RunMessageLoop([window] { return window == nullptr || !window->IsLoaded(); });
+  return 0;
 }

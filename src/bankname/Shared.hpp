@@ -1,4 +1,5 @@
-// The state that start-up, the windows and the run share for the life of the process.
+// The state that start-up, the windows and the run share for the life of the process: the
+// module-level values of basCommon.
 #pragma once
 
 #include <filesystem>

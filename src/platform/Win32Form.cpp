@@ -1,0 +1,480 @@
+// The Win32 window layer.
+#include "platform/Win32Form.hpp"
+
+#include <commctrl.h>
+#include <imm.h>
+
+#include <algorithm>
+#include <atomic>
+#include <stdexcept>
+
+#include "platform/Platform.hpp"
+#include "platform/Twips.hpp"
+
+namespace win32 {
+namespace {
+
+constexpr const wchar_t* kFormClass = L"OravendForm";
+constexpr const wchar_t* kPanelClass = L"OravendPanel";
+
+/// More messages than one pass over a queue ever holds: a handler that keeps posting cannot
+/// keep the pass going.
+constexpr int kMaxMessagesPerPass = 10000;
+
+std::atomic<bool> hourglass{false};
+
+HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
+
+void RegisterPanelClass() {
+  static const ATOM atom = [] {
+    WNDCLASSEXW panel{};
+    panel.cbSize = sizeof panel;
+    panel.lpfnWndProc = DefWindowProcW;
+    panel.hInstance = Instance();
+    panel.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    panel.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    panel.lpszClassName = kPanelClass;
+    return RegisterClassExW(&panel);
+  }();
+  if (atom == 0) throw std::runtime_error("RegisterClassExW(OravendPanel) failed");
+}
+
+bool IsContainer(Kind kind) { return kind == Kind::Panel || kind == Kind::Frame; }
+
+LRESULT ShowHourglass() {
+  SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  return TRUE;
+}
+
+}  // namespace
+
+ATOM Form::ClassAtom() {
+  static const ATOM atom = [] {
+    WNDCLASSEXW form{};
+    form.cbSize = sizeof form;
+    form.style = CS_DBLCLKS;
+    form.lpfnWndProc = &Form::WindowProc;
+    form.hInstance = Instance();
+    form.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    form.lpszClassName = kFormClass;
+    return RegisterClassExW(&form);
+  }();
+  return atom;
+}
+
+std::wstring Wide(const std::string& utf8) {
+  const auto text = platform::ToUtf16(utf8);
+  return {text.begin(), text.end()};
+}
+
+std::string Utf8(const std::wstring& wide) {
+  return platform::ToUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
+}
+
+Form::Form(const FormDesign& design, std::span<const ControlDesign> controls)
+    : design_(design), controls_(controls.begin(), controls.end()) {
+  if (ClassAtom() == 0) throw std::runtime_error("RegisterClassExW(OravendForm) failed");
+  RegisterPanelClass();
+  // The window procedure attaches the window to this object as the window is created.
+  if (CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kFormClass, design.caption,
+                      design.style, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr,
+                      Instance(), this) == nullptr) {
+    throw std::runtime_error("CreateWindowExW failed");
+  }
+  if (design.icon != 0) {
+    for (const auto& [which, metric] : {std::pair<WPARAM, int>{ICON_BIG, SM_CXICON},
+                                        std::pair<WPARAM, int>{ICON_SMALL, SM_CXSMICON}}) {
+      const int size = GetSystemMetrics(metric);
+      const HANDLE icon =
+          LoadImageW(Instance(), MAKEINTRESOURCEW(design.icon), IMAGE_ICON, size, size, LR_SHARED);
+      SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
+    }
+  }
+  for (const auto& control : controls_) {
+    const HWND parent = control.parent == 0 ? hwnd_ : Item(control.parent);
+    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | control.style | (control.visible ? WS_VISIBLE : 0);
+    DWORD extended = 0;
+    const wchar_t* windowClass = L"BUTTON";
+    switch (control.kind) {
+      case Kind::Label:
+        windowClass = L"STATIC";
+        style |= SS_LEFT | SS_NOPREFIX;
+        break;
+      case Kind::TextBox:
+        windowClass = L"EDIT";
+        style |= WS_TABSTOP | ES_AUTOHSCROLL;
+        extended = WS_EX_CLIENTEDGE;
+        break;
+      case Kind::PushButton:
+        style |= WS_TABSTOP | BS_PUSHBUTTON;
+        break;
+      case Kind::OptionButton:
+        style |= WS_TABSTOP | BS_AUTORADIOBUTTON;
+        break;
+      case Kind::Frame:
+        style |= BS_GROUPBOX;
+        extended = WS_EX_CONTROLPARENT;
+        break;
+      case Kind::Panel:
+        // A panel that is a tab stop takes the focus itself instead of passing it on.
+        windowClass = kPanelClass;
+        extended = ((control.style & WS_TABSTOP) != 0 ? 0 : WS_EX_CONTROLPARENT) | WS_EX_CLIENTEDGE;
+        break;
+      case Kind::ProgressBar:
+        windowClass = PROGRESS_CLASSW;
+        break;
+    }
+    const HWND item = CreateWindowExW(
+        extended, windowClass, control.caption == nullptr ? L"" : control.caption, style, 0, 0, 0,
+        0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), Instance(), nullptr);
+    if (item == nullptr) throw std::runtime_error("CreateWindowExW failed for a control");
+    SetWindowSubclass(item, &Form::ControlProc, static_cast<UINT_PTR>(control.id),
+                      reinterpret_cast<DWORD_PTR>(this));
+    if (control.kind == Kind::TextBox) {
+      if (control.maxLength > 0) {
+        SendMessageW(item, EM_SETLIMITTEXT, static_cast<WPARAM>(control.maxLength), 0);
+      }
+      if ((control.style & ES_PASSWORD) != 0) SendMessageW(item, EM_SETPASSWORDCHAR, L'*', 0);
+    }
+    items_[control.id] = item;
+  }
+  Layout(Dpi());
+}
+
+Form::~Form() {
+  if (hwnd_ == nullptr) return;
+  // Destroyed without its handlers: the object is going, and the closing handlers do not run.
+  for (const auto& [id, item] : items_) {
+    RemoveWindowSubclass(item, &Form::ControlProc, static_cast<UINT_PTR>(id));
+  }
+  SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+  DestroyWindow(hwnd_);
+}
+
+HWND Form::Item(int id) const {
+  const auto item = items_.find(id);
+  return item == items_.end() ? nullptr : item->second;
+}
+
+int Form::Dpi() const { return static_cast<int>(GetDpiForWindow(hwnd_)); }
+
+void Form::ShowCentred() {
+  RECT work{};
+  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+  RECT window{};
+  GetWindowRect(hwnd_, &window);
+  const int width = window.right - window.left;
+  const int height = window.bottom - window.top;
+  SetWindowPos(hwnd_, nullptr, work.left + (work.right - work.left - width) / 2,
+               work.top + (work.bottom - work.top - height) / 2, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ShowWindow(hwnd_, SW_SHOW);
+  UpdateWindow(hwnd_);
+}
+
+void Form::Unload() { Close(CloseReason::Program); }
+
+bool Form::Close(CloseReason reason) {
+  if (hwnd_ == nullptr) return true;
+  if (OnCloseRequest(reason) && reason != CloseReason::Program) return false;
+  DestroyWindow(hwnd_);
+  return true;
+}
+
+std::wstring Form::Text(int id) const {
+  const HWND item = Item(id);
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+void Form::SetText(int id, const std::wstring& text) { SetWindowTextW(Item(id), text.c_str()); }
+
+bool Form::IsChecked(int id) const {
+  return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Form::SetChecked(int id, bool checked) {
+  SendMessageW(Item(id), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Form::SetEnabled(int id, bool enabled) { EnableWindow(Item(id), enabled); }
+
+bool Form::IsEnabled(int id) const { return IsWindowEnabled(Item(id)) != FALSE; }
+
+HWND Form::AccessKeyTarget(wchar_t key) const {
+  const auto upper = [](wchar_t c) {
+    return static_cast<wchar_t>(reinterpret_cast<ULONG_PTR>(CharUpperW(
+        reinterpret_cast<LPWSTR>(static_cast<ULONG_PTR>(static_cast<unsigned short>(c))))));
+  };
+  for (const auto& control : controls_) {
+    const std::wstring_view caption = control.caption == nullptr ? L"" : control.caption;
+    const auto amp = caption.find(L'&');
+    if (amp == std::wstring_view::npos || amp + 1 >= caption.size()) continue;
+    const HWND item = Item(control.id);
+    if (upper(caption[amp + 1]) == upper(key) && IsWindowVisible(item) && IsWindowEnabled(item)) {
+      return item;
+    }
+  }
+  return nullptr;
+}
+
+bool Form::TakesFocus(HWND control) const {
+  return std::any_of(controls_.begin(), controls_.end(), [&](const ControlDesign& design) {
+    return Item(design.id) == control &&
+           (design.kind == Kind::TextBox || design.kind == Kind::PushButton ||
+            design.kind == Kind::OptionButton) &&
+           IsWindowVisible(control) && IsWindowEnabled(control);
+  });
+}
+
+HBRUSH Form::Brush(COLORREF colour) {
+  struct Deleter {
+    void operator()(HBRUSH brush) const { DeleteObject(brush); }
+  };
+  static std::map<COLORREF, std::unique_ptr<std::remove_pointer_t<HBRUSH>, Deleter>> brushes;
+  auto& brush = brushes[colour];
+  if (!brush) brush.reset(CreateSolidBrush(colour));
+  return brush.get();
+}
+
+void Form::Dispatch(MSG& message) {
+  const HWND root = message.hwnd == nullptr ? nullptr : GetAncestor(message.hwnd, GA_ROOT);
+  if (root != nullptr && GetClassLongPtrW(root, GCW_ATOM) == ClassAtom()) {
+    if (auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(root, GWLP_USERDATA))) {
+      if (form->PreTranslate(message)) return;
+    }
+    // The window may have gone meanwhile (a shortcut that closes it). Letters without Alt are
+    // no access keys here: the dialog manager would press a focused button's neighbour on R.
+    if (message.message != WM_CHAR && IsWindow(root) && IsDialogMessageW(root, &message)) return;
+  }
+  TranslateMessage(&message);
+  DispatchMessageW(&message);
+}
+
+LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* created = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+    created->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+  }
+  auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (form == nullptr) return DefWindowProcW(hwnd, message, wParam, lParam);
+  return form->OnMessage(message, wParam, lParam);
+}
+
+LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  const HWND hwnd = hwnd_;
+  switch (message) {
+    case WM_COMMAND:
+      // Enter and Esc send the ids 1 and 2 without a control: neither presses a button here.
+      if (lParam != 0) OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+      if (const auto brush =
+              OnColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))) {
+        return *brush;
+      }
+      break;
+    case WM_ERASEBKGND: {
+      RECT area{};
+      GetClientRect(hwnd, &area);
+      FillRect(reinterpret_cast<HDC>(wParam), &area,
+               design_.background == CLR_INVALID ? GetSysColorBrush(COLOR_BTNFACE)
+                                                 : Brush(design_.background));
+      return TRUE;
+    }
+    case WM_SETCURSOR:
+      if (hourglass) return ShowHourglass();
+      break;
+    case WM_ACTIVATE:
+      // As dialogs do: the focus goes back where it was when another window (a message box)
+      // took the activation.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        const HWND focus = GetFocus();
+        if (focus != nullptr && IsChild(hwnd, focus)) lastFocus_ = focus;
+      } else if (lastFocus_ != nullptr && IsWindow(lastFocus_) && IsWindowEnabled(lastFocus_) &&
+                 IsWindowVisible(lastFocus_)) {
+        SetFocus(lastFocus_);
+        return 0;
+      }
+      break;
+    case WM_SYSCOMMAND:
+      if ((wParam & 0xFFF0) == SC_CLOSE) {
+        // The close box, the system menu's Close and Alt+F4 all come this way.
+        closing_ = CloseReason::User;
+        DefWindowProcW(hwnd, message, wParam, lParam);
+        closing_.reset();
+        return 0;
+      }
+      break;
+    case WM_CLOSE:
+      Close(closing_.value_or(CloseReason::Outside));
+      return 0;
+    case WM_QUERYENDSESSION:
+      return OnCloseRequest(CloseReason::Session) ? FALSE : TRUE;
+    case WM_ENDSESSION:
+      if (wParam != FALSE) DestroyWindow(hwnd);
+      return 0;
+    case WM_DPICHANGED: {
+      Layout(HIWORD(wParam));
+      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+      return 0;
+    }
+    case WM_NCDESTROY:
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+      hwnd_ = nullptr;
+      items_.clear();
+      break;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+std::optional<LRESULT> Form::OnColour(HDC dc, HWND control) {
+  if (const HBRUSH brush = OnBackground(GetDlgCtrlID(control))) {
+    LOGBRUSH colour{};
+    GetObjectW(brush, sizeof colour, &colour);
+    SetBkColor(dc, colour.lbColor);
+    return reinterpret_cast<LRESULT>(brush);
+  }
+  if (design_.background != CLR_INVALID) {
+    SetBkColor(dc, design_.background);
+    return reinterpret_cast<LRESULT>(Brush(design_.background));
+  }
+  return std::nullopt;
+}
+
+LRESULT CALLBACK Form::ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                   UINT_PTR id, DWORD_PTR data) {
+  auto& form = *reinterpret_cast<Form*>(data);
+  const auto design =
+      std::find_if(form.controls_.begin(), form.controls_.end(),
+                   [&](const ControlDesign& c) { return c.id == static_cast<int>(id); });
+  switch (message) {
+    case WM_SETCURSOR:
+      if (hourglass) return ShowHourglass();
+      break;
+    case WM_COMMAND:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+    case WM_NOTIFY:
+      // Containers pass their controls' notifications on to the window.
+      if (IsContainer(design->kind)) return SendMessageW(form.hwnd_, message, wParam, lParam);
+      break;
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS: {
+      if (design->kind != Kind::TextBox) break;
+      const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+      const bool gained = message == WM_SETFOCUS;
+      if (gained && design->imeOff) {
+        if (const HIMC context = ImmGetContext(hwnd)) {
+          ImmSetOpenStatus(context, FALSE);
+          ImmReleaseContext(hwnd, context);
+        }
+      }
+      form.OnFocus(design->id, gained, reinterpret_cast<HWND>(wParam));
+      return result;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, &Form::ControlProc, id);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+void Form::Layout(int dpi) {
+  const auto style = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_STYLE));
+  const auto extended = static_cast<DWORD>(GetWindowLongPtrW(hwnd_, GWL_EXSTYLE));
+  RECT outer{0, 0, platform::Twips(design_.width, dpi), platform::Twips(design_.height, dpi)};
+  AdjustWindowRectExForDpi(&outer, style, FALSE, extended, static_cast<UINT>(dpi));
+  SetWindowPos(hwnd_, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(design_.font, dpi)), FALSE);
+  for (const auto& control : controls_) {
+    const HWND item = Item(control.id);
+    MoveWindow(item, platform::Twips(control.left, dpi), platform::Twips(control.top, dpi),
+               platform::Twips(control.width, dpi), platform::Twips(control.height, dpi), FALSE);
+    const FontDesign& font = control.font.face == nullptr ? design_.font : control.font;
+    SendMessageW(item, WM_SETFONT, reinterpret_cast<WPARAM>(FontFor(font, dpi)), FALSE);
+  }
+  InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+HFONT Form::FontFor(const FontDesign& font, int dpi) {
+  auto& made = fonts_[{font.face, font.points, font.bold, dpi}];
+  if (!made) {
+    made.reset(CreateFontW(platform::FontHeight(font.points, dpi), 0, 0, 0,
+                           font.bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                           DEFAULT_PITCH | FF_DONTCARE, font.face));
+  }
+  return made.get();
+}
+
+void RunMessageLoop(const std::function<bool()>& done) {
+  while (!done()) {
+    MSG message{};
+    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+    if (got == 0) {
+      PostQuitMessage(static_cast<int>(message.wParam));  // for the loops around this one
+      return;
+    }
+    if (got < 0) return;
+    Form::Dispatch(message);
+  }
+}
+
+void DoEvents() {
+  MSG message{};
+  for (int i = 0; i < kMaxMessagesPerPass && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
+       ++i) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    Form::Dispatch(message);
+  }
+}
+
+void SetHourglass(bool on) {
+  hourglass = on;
+  SetCursor(LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
+}
+
+bool Hourglass() { return hourglass.load(); }
+
+void Ui::MsgBox(const std::string& text, platform::Icon icon, const std::string& title) {
+  UINT type = MB_OK;
+  switch (icon) {
+    case platform::Icon::None:
+      break;
+    case platform::Icon::Exclamation:
+      type |= MB_ICONEXCLAMATION;
+      break;
+    case platform::Icon::Information:
+      type |= MB_ICONINFORMATION;
+      break;
+    case platform::Icon::Critical:
+      type |= MB_ICONERROR;
+      break;
+  }
+  const HWND owner = GetActiveWindow();
+  if (owner == nullptr) type |= MB_TASKMODAL;
+  // An empty title stays empty: only a null one would read "Error".
+  MessageBoxW(owner, Wide(text).c_str(), Wide(title).c_str(), type);
+}
+
+void Ui::EndProgram() { ExitProcess(0); }
+
+}  // namespace win32

@@ -1,0 +1,265 @@
+// The main window: its design, what it shows, its keys and close requests, and a run as the
+// user starts it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "bankname/frmOravend.hpp"
+#include "platform/Twips.hpp"
+#include "support/StandIn.hpp"
+#include "windows/WindowTestSupport.hpp"
+
+namespace {
+
+using support::StandIn;
+using windowtest::Key;
+using windowtest::TextOf;
+
+constexpr int Label(int index) { return frmOravend::lblMsg0 + index; }
+
+const char* const kDatabase =
+    "CREATE DATABASE qnt8dat01\nGO\nUSE qnt8dat01\n"
+    "CREATE TABLE TBank (BankCode char(4), BankName nvarchar(40), BankKana nvarchar(40))\n"
+    "INSERT INTO TBank VALUES ('0005', N'A', N'B')\nGO\n";
+
+class MainWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    shared_.ProgramFolder = dir_.Path();
+    WriteBank("0005,A,B,0005,C,D\r\n");
+    support::WriteFile(dir_.Path() / "ORV_Notara_MasterOnly",
+                       "TBank,BankCode,BankName,BankKana\r\n");
+    support::WriteFile(dir_.Path() / "ORV_Vostrel_MasterOnly", "");
+  }
+  void WriteBank(const std::string& record) {
+    support::WriteFile(dir_.Path() / "ORV_BankName", record);
+  }
+  /// The window loaded and shown, as start-up shows it.
+  std::unique_ptr<frmOravend> Open() {
+    auto window = std::make_unique<frmOravend>(shared_, ui_);
+    if (window->Load()) window->Show();
+    windowtest::Pump();
+    return window;
+  }
+  void ConnectTo(const StandIn& server) { shared_.gConnection = server.Connect(); }
+  int Boxes(const std::string& text) const {
+    return static_cast<int>(std::count_if(ui_.boxes.begin(), ui_.boxes.end(),
+                                          [&](const auto& box) { return box.text == text; }));
+  }
+  static int Updates(const StandIn& server) {
+    int updates = 0;
+    for (const auto& sql : server.Batches()) updates += sql.starts_with("UPDATE");
+    return updates;
+  }
+
+  support::TempDir dir_;
+  basCommon::Shared shared_;
+  support::RecordingUi ui_;
+};
+
+TEST_F(MainWindowTest, IsLaidOutInTwipsWithTheDesignsFonts) {
+  const auto window = Open();
+  const int dpi = window->Dpi();
+  const auto pixels = [dpi](int twips) { return platform::Twips(twips, dpi); };
+  RECT client{};
+  GetClientRect(window->Handle(), &client);
+  EXPECT_EQ(client.right, pixels(8385));
+  EXPECT_EQ(client.bottom, pixels(6135));
+  EXPECT_EQ(TextOf(window->Handle()), "オラベンド");
+  EXPECT_TRUE(windowtest::HasStyle(window->Handle(), WS_CAPTION | WS_SYSMENU));
+  EXPECT_FALSE(windowtest::HasStyle(window->Handle(), WS_MINIMIZEBOX) ||
+               windowtest::HasStyle(window->Handle(), WS_MAXIMIZEBOX));
+  const struct {
+    int id;
+    int left, top, width, height;
+    double points;
+    bool bold;
+    const wchar_t* face;
+  } design[] = {{Label(0), 240, 150, 6045, 270, 12, true, L"メイリオ"},
+                {Label(1), 330, 585, 4695, 270, 9.75, false, L"メイリオ"},
+                {Label(14), 345, 885, 5985, 270, 9, false, L"メイリオ"},
+                {frmOravend::panel, 150, 1215, 8070, 4290, 9.75, false, L"メイリオ"},
+                {frmOravend::cmdOK, 3540, 5640, 1335, 375, 9, false, L"メイリオ"},
+                {frmOravend::cmdCancel, 6345, 5640, 1335, 375, 9, false, L"ＭＳ ゴシック"},
+                {Label(2), 165, 75, 7560, 270, 9, false, L"メイリオ"},
+                {Label(6), 1140, 375, 750, 285, 9.75, false, L"メイリオ"},
+                {Label(8), 1140, 945, 3345, 270, 9, false, L"メイリオ"},
+                {Label(9), 2385, 1230, 240, 225, 9.75, true, L"メイリオ"},
+                {Label(17), 270, 1515, 585, 225, 9.75, false, L"メイリオ"},
+                {Label(21), 945, 1500, 195, 225, 9.75, false, L"メイリオ"},
+                {Label(12), 1140, 2085, 3390, 270, 9, false, L"メイリオ"},
+                {frmOravend::fmTargetFolder, 270, 2430, 5670, 1620, 9.75, false, L"メイリオ"},
+                {Label(13), 195, 360, 5310, 1095, 9, false, L"メイリオ"},
+                {frmOravend::Frame1, 6060, 2430, 1860, 1125, 9.75, false, L"メイリオ"},
+                {frmOravend::optTargetTable0 + 1, 195, 675, 1500, 315, 9.75, false, L"メイリオ"}};
+  for (const auto& control : design) {
+    const HWND item = window->Item(control.id);
+    const RECT place = windowtest::PlaceOf(item);
+    EXPECT_EQ(place.left, pixels(control.left)) << control.id;
+    EXPECT_EQ(place.top, pixels(control.top)) << control.id;
+    EXPECT_EQ(place.right - place.left, pixels(control.width)) << control.id;
+    EXPECT_EQ(place.bottom - place.top, pixels(control.height)) << control.id;
+    if (control.id == frmOravend::panel) continue;  // it shows no text
+    const LOGFONTW font = windowtest::FontOf(item);
+    EXPECT_STREQ(font.lfFaceName, control.face) << control.id;
+    EXPECT_EQ(font.lfHeight, platform::FontHeight(control.points, dpi)) << control.id;
+    EXPECT_EQ(font.lfWeight, control.bold ? FW_BOLD : FW_NORMAL) << control.id;
+    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET) << control.id;
+  }
+  EXPECT_EQ(GetParent(window->Item(Label(13))), window->Item(frmOravend::fmTargetFolder));
+  EXPECT_EQ(TextOf(window->Item(frmOravend::fmTargetFolder)), "行名変更の対象となる製品");
+  EXPECT_EQ(TextOf(window->Item(frmOravend::cmdOK)), "実行(&R)");
+  EXPECT_EQ(TextOf(window->Item(frmOravend::cmdCancel)), "閉じる(&X)");
+}
+
+TEST_F(MainWindowTest, ShowsTheBankRecordBeforeAndAfterAndTheProducts) {
+  WriteBank("0005,A,B,0005,C,D,seventh\r\n");
+  shared_.ProductLabel = "Notara8(ノタラ8A,ノタラ8B,ノタラ8C)\r\nトリベル\r\n";
+  const auto window = Open();
+  const std::pair<int, const char*> values[] = {{6, "0005"},  {7, "A"},  {8, "B"},
+                                                {10, "0005"}, {11, "C"}, {12, "D"}};
+  for (const auto& [index, text] : values) {
+    EXPECT_EQ(TextOf(window->Item(Label(index))), text) << index;
+  }
+  EXPECT_EQ(TextOf(window->Item(Label(13))), shared_.ProductLabel);
+  EXPECT_TRUE(IsWindowVisible(window->Handle()));
+  EXPECT_TRUE(ui_.boxes.empty());
+  // The scope choice is there but hidden, and the master-only lists are in use.
+  EXPECT_FALSE(IsWindowVisible(window->Item(frmOravend::Frame1)));
+  EXPECT_TRUE(window->IsChecked(frmOravend::optTargetTable0 + 1));
+  EXPECT_EQ(shared_.NotaraFile, "ORV_Notara_MasterOnly");
+  EXPECT_EQ(shared_.VostrelFile, "ORV_Vostrel_MasterOnly");
+}
+
+TEST_F(MainWindowTest, ABankRecordThatCannotBeShownEndsTheProgramBeforeTheWindowShows) {
+  WriteBank("0005,A,B,0005,C\r\n");
+  const auto window = Open();
+  EXPECT_EQ(ui_.boxes,
+            (std::vector<support::RecordingUi::Box>{
+                {"インデックスが有効範囲にありません。", platform::Icon::Critical, "オラベンド"}}));
+  EXPECT_EQ(ui_.ended, 1);
+  EXPECT_FALSE(IsWindowVisible(window->Handle()));
+
+  std::filesystem::remove(dir_.Path() / "ORV_BankName");
+  support::RecordingUi second;
+  frmOravend missing(shared_, second);
+  EXPECT_FALSE(missing.Load());
+  ASSERT_EQ(second.boxes.size(), 2u);
+  EXPECT_EQ(second.boxes[0].title, "");
+  EXPECT_EQ(second.boxes[1].text, "インデックスが有効範囲にありません。");
+}
+
+TEST_F(MainWindowTest, OpensWithCloseFocusedAndTabsToRunAndThePanel) {
+  const auto window = Open();
+  EXPECT_EQ(GetFocus(), window->Item(frmOravend::cmdCancel));
+  for (const int id : {frmOravend::cmdOK, frmOravend::panel, frmOravend::cmdCancel}) {
+    Key(VK_TAB);
+    EXPECT_EQ(GetFocus(), window->Item(id)) << id;
+  }
+}
+
+TEST_F(MainWindowTest, ShiftRRunsOnceOnlyWithShiftAloneAndAltRAsTheButtonDoes) {
+  StandIn server({.seed = kDatabase});
+  ConnectTo(server);
+  auto window = Open();
+  Key('R');
+  Key('R', {VK_SHIFT, VK_CONTROL});
+  EXPECT_EQ(Updates(server), 0);
+  EXPECT_TRUE(ui_.boxes.empty());
+  Key('R', {VK_SHIFT});
+  // The trial pass and the real pass each send the database's two statements once.
+  EXPECT_EQ(Boxes("完了しました。"), 1);
+  EXPECT_EQ(Updates(server), 2);
+  EXPECT_EQ(ui_.ended, 1);
+  EXPECT_EQ(
+      server.Connect("qnt8dat01")->Execute("SELECT BankName, BankKana FROM TBank").at(0).rows.at(0),
+      (std::vector<std::optional<std::string>>{"C", "D"}));
+  ASSERT_NE(window->ProgressWindow(), nullptr);
+  EXPECT_EQ(TextOf(window->ProgressWindow()->Item(frmProgressBar::lblProgress)), "100%");
+
+  // The access key of "実行(&R)" runs it as a click does.
+  window.reset();
+  window = Open();
+  Key('R', {VK_MENU});
+  EXPECT_EQ(Boxes("完了しました。"), 2);
+  EXPECT_EQ(Updates(server), 4);
+}
+
+TEST_F(MainWindowTest, WithNoDatabaseTheWarningComesOnceAndTheWindowStaysUsable) {
+  StandIn server;
+  ConnectTo(server);
+  const auto window = Open();
+  Key('R', {VK_SHIFT});
+  EXPECT_EQ(ui_.boxes,
+            (std::vector<support::RecordingUi::Box>{{"対象製品の会社データベースが見つかりません。",
+                                                     platform::Icon::Exclamation, "オラベンド"}}));
+  EXPECT_EQ(ui_.ended, 0);
+  EXPECT_TRUE(window->IsEnabled(frmOravend::cmdOK) && window->IsEnabled(frmOravend::cmdCancel));
+  EXPECT_FALSE(window->IsRunning);
+  EXPECT_FALSE(win32::Hourglass());
+  EXPECT_FALSE(IsWindowVisible(window->ProgressWindow()->Handle()));
+}
+
+TEST_F(MainWindowTest, ShiftXAndTheCloseBoxCloseButNotDuringARun) {
+  const auto closed = Open();
+  Key('X', {VK_SHIFT});
+  EXPECT_FALSE(closed->IsLoaded());
+
+  const auto running = Open();
+  running->IsRunning = true;
+  SendMessageW(running->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(running->IsLoaded());
+  EXPECT_TRUE(ui_.boxes.empty());
+  // A close from outside, as the task manager sends it, is allowed even then.
+  SendMessageW(running->Handle(), WM_CLOSE, 0, 0);
+  EXPECT_FALSE(running->IsLoaded());
+
+  const auto idle = Open();
+  SendMessageW(idle->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_FALSE(idle->IsLoaded());
+  EXPECT_EQ(ui_.ended, 0);
+}
+
+TEST_F(MainWindowTest, TheRunShowsItsStateOnTheScreenBeforeTheFirstDatabaseIsProcessed) {
+  // The first database's catalog checks are held at the server while the screen is looked at.
+  StandIn server({.seed = kDatabase, .args = {"--hold", "As 'Count':3"}});
+  ConnectTo(server);
+  const auto window = Open();
+  std::atomic<bool> seen{false};
+  std::string observed = "the checks did not arrive";
+  std::thread watcher([&] {
+    if (!support::WaitFor([&] {
+          for (const auto& sql : server.Batches()) {
+            if (sql.find("As 'Count'") != std::string::npos) return true;
+          }
+          return false;
+        })) {
+      return;
+    }
+    // No message is sent to the blocked window thread: only what the windows hold is read.
+    const HWND progress = FindWindowW(L"OravendForm", L"ソルテッカ");
+    wchar_t percent[16] = {};
+    InternalGetWindowText(GetDlgItem(progress, frmProgressBar::lblProgress), percent, 16);
+    RECT pending{};
+    observed = std::string(IsWindowVisible(progress) ? "progress shown" : "progress hidden") +
+               (std::wstring(percent) == L"0%" ? ", 0%" : ", not 0%") +
+               (IsWindowEnabled(window->Item(frmOravend::cmdOK)) ||
+                        IsWindowEnabled(window->Item(frmOravend::cmdCancel))
+                    ? ", buttons enabled"
+                    : ", buttons disabled") +
+               (win32::Hourglass() ? ", hourglass" : ", pointer") +
+               (GetUpdateRect(progress, &pending, FALSE) ||
+                        GetUpdateRect(window->Handle(), &pending, FALSE)
+                    ? ", not yet drawn"
+                    : ", drawn");
+    seen = true;
+  });
+  Key('R', {VK_SHIFT});
+  watcher.join();
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(observed, "progress shown, 0%, buttons disabled, hourglass, drawn");
+  EXPECT_EQ(Boxes("完了しました。"), 1);
+}
+
+}  // namespace

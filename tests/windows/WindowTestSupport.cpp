@@ -1,0 +1,109 @@
+// Helpers of the window tests.
+#include "windows/WindowTestSupport.hpp"
+
+#include <vector>
+
+namespace windowtest {
+
+Environment::Environment(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> values) {
+  for (const auto& [name, value] : values) {
+    std::wstring old(32767, L'\0');
+    old.resize(GetEnvironmentVariableW(name, old.data(), static_cast<DWORD>(old.size())));
+    saved_[name] = old;
+    SetEnvironmentVariableW(name, value);
+  }
+}
+
+Environment::~Environment() {
+  for (const auto& [name, value] : saved_) {
+    SetEnvironmentVariableW(name.c_str(), value.empty() ? nullptr : value.c_str());
+  }
+}
+
+void Pump() { win32::DoEvents(); }
+
+void Click(HWND control) {
+  RECT area{};
+  GetClientRect(control, &area);
+  const LPARAM point = MAKELPARAM(area.right / 2, area.bottom / 2);
+  PostMessageW(control, WM_LBUTTONDOWN, MK_LBUTTON, point);
+  PostMessageW(control, WM_LBUTTONUP, 0, point);
+  Pump();
+}
+
+void Key(WPARAM key, std::initializer_list<BYTE> held) {
+  BYTE state[256] = {};
+  GetKeyboardState(state);
+  BYTE pressed[256];
+  std::copy(std::begin(state), std::end(state), std::begin(pressed));
+  bool alt = false;
+  for (const BYTE modifier : held) {
+    pressed[modifier] = 0x80;
+    alt = alt || modifier == VK_MENU;
+  }
+  SetKeyboardState(pressed);
+  const HWND target = GetFocus();
+  const UINT scan = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+  const LPARAM down = 1 | static_cast<LPARAM>(scan) << 16 | (alt ? 1L << 29 : 0);
+  PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, down);
+  PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, key, down | 3L << 30);
+  Pump();
+  SetKeyboardState(state);
+}
+
+RECT PlaceOf(HWND control) {
+  RECT place{};
+  GetWindowRect(control, &place);
+  MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&place), 2);
+  return place;
+}
+
+LOGFONTW FontOf(HWND window) {
+  LOGFONTW font{};
+  GetObjectW(reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)), sizeof font, &font);
+  return font;
+}
+
+COLORREF BackgroundOf(HWND control) {
+  const HDC dc = CreateCompatibleDC(nullptr);
+  const bool edit =
+      IsWindowEnabled(control) && (GetWindowLongPtrW(control, GWL_STYLE) & ES_READONLY) == 0;
+  const auto brush = reinterpret_cast<HBRUSH>(
+      SendMessageW(GetParent(control), edit ? WM_CTLCOLOREDIT : WM_CTLCOLORSTATIC,
+                   reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control)));
+  DeleteDC(dc);
+  LOGBRUSH colour{};
+  GetObjectW(brush, sizeof colour, &colour);
+  return colour.lbColor;
+}
+
+COLORREF PixelOf(HWND window, POINT point) {
+  RECT area{};
+  GetClientRect(window, &area);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), area.right, -area.bottom, 1, 32, BI_RGB};
+  void* bits = nullptr;
+  const HDC dc = CreateCompatibleDC(nullptr);
+  const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HGDIOBJ old = SelectObject(dc, bitmap);
+  SendMessageW(window, WM_PRINT, reinterpret_cast<WPARAM>(dc),
+               PRF_CLIENT | PRF_ERASEBKGND | PRF_CHILDREN);
+  const COLORREF pixel = GetPixel(dc, point.x, point.y);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  return pixel;
+}
+
+bool HasStyle(HWND window, LONG_PTR style) {
+  return (GetWindowLongPtrW(window, GWL_STYLE) & style) == style;
+}
+
+std::string TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(
+      static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return win32::Utf8(text);
+}
+
+}  // namespace windowtest
