@@ -2,6 +2,7 @@
 #include "bankname/UpdateEngine.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <optional>
 #include <stdexcept>
 
@@ -19,14 +20,29 @@ std::string ColumnCheckSql(const std::string& table, const std::string& column) 
          "' AND object_id = Object_ID('[dbo].[" + table + "]')";
 }
 
-/// The code page of one character column (text, varchar, char), tagged with its place in the
-/// list of targets; a column of another type gives no row.
-std::string CodePageSql(std::size_t target, const std::string& table, const std::string& column) {
-  return "SELECT " + std::to_string(target) +
-         " AS Target, collation_name, COLLATIONPROPERTY(collation_name, 'CodePage') AS CodePage"
-         " FROM sys.columns WHERE name = '" +
-         column + "' AND object_id = Object_ID('[dbo].[" + table +
-         "]') AND system_type_id IN (35, 167, 175)";
+/// Every column of the tables with its type, collation and code page, in one statement.
+std::string ColumnTypesSql(const std::vector<std::string>& tables) {
+  std::string objects;
+  for (const auto& table : tables) {
+    objects += (objects.empty() ? "" : ", ") + std::string("Object_ID('[dbo].[") + table + "]')";
+  }
+  return "SELECT OBJECT_NAME(object_id) AS TableName, name AS ColumnName, system_type_id,"
+         " collation_name, COLLATIONPROPERTY(collation_name, 'CodePage') AS CodePage"
+         " FROM sys.columns WHERE object_id IN (" +
+         objects + ")";
+}
+
+/// Names as the catalog compares them under the usual case-insensitive collations.
+bool SameName(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+/// System type ids of the columns that keep text in a code page: text, varchar, char.
+bool IsCodePageType(const std::optional<std::string>& type) {
+  return type == "35" || type == "167" || type == "175";
 }
 
 std::string UpdateSql(const std::string& table, const std::string& column, const std::string& value,
@@ -60,22 +76,15 @@ UpdatePlan::UpdatePlan(std::vector<TableLine> lines, BankRecord bank)
     if (!line.nameColumn.empty()) add(checked_, line.table, line.nameColumn);
     if (!line.kanaColumn.empty()) add(checked_, line.table, line.kanaColumn);
     add(checked_, line.table, line.key);
-    if (!line.nameColumn.empty() && !IsAscii(bank_.name)) {
-      add(codePaged_, line.table, line.nameColumn);
-    }
-    if (!line.kanaColumn.empty() && !IsAscii(bank_.kana)) {
-      add(codePaged_, line.table, line.kanaColumn);
+    const bool nonAscii = (!line.nameColumn.empty() && !IsAscii(bank_.name)) ||
+                          (!line.kanaColumn.empty() && !IsAscii(bank_.kana));
+    if (nonAscii &&
+        std::find(typedTables_.begin(), typedTables_.end(), line.table) == typedTables_.end()) {
+      typedTables_.push_back(line.table);
     }
   }
   for (const auto& [table, column] : checked_) checks_.push_back(ColumnCheckSql(table, column));
-  if (!codePaged_.empty()) {
-    std::string query;
-    for (std::size_t i = 0; i < codePaged_.size(); ++i) {
-      query +=
-          (i == 0 ? "" : " UNION ALL ") + CodePageSql(i, codePaged_[i].table, codePaged_[i].column);
-    }
-    checks_.push_back(query);
-  }
+  if (!typedTables_.empty()) checks_.push_back(ColumnTypesSql(typedTables_));
 }
 
 std::string UpdatePlan::CheckSql() const {
@@ -98,23 +107,23 @@ std::string UpdatePlan::BatchFor(const std::vector<odbc::ResultSet>& answers) co
   const auto exists = [&](const std::string& table, const std::string& column) {
     return !column.empty() && odbc::NumberOf(answers[indexIn(checked_, table, column)]) > 0;
   };
-  // The collation and code page of each target that is a character column.
-  std::vector<std::optional<std::pair<std::string, std::optional<std::string>>>> codePages(
-      codePaged_.size());
-  if (!codePaged_.empty()) {
-    for (const auto& row : answers.back().rows) {
-      const auto target = static_cast<std::size_t>(std::stoul(row.at(0).value_or("")));
-      codePages.at(target) = std::make_pair(row.at(1).value_or(""), row.at(2));
-    }
-  }
   const auto requireCodePage = [&](const std::string& table, const std::string& column,
                                    const std::string& value, const char* what) {
     if (IsAscii(value)) return;
-    const auto& found = codePages.at(indexIn(codePaged_, table, column));
-    if (!found || HoldsJapanese(found->second)) return;
+    const auto& rows = answers.back().rows;
+    const auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) {
+      return SameName(row.at(0).value_or(""), table) && SameName(row.at(1).value_or(""), column);
+    });
+    if (found == rows.end()) {
+      throw std::runtime_error("テーブル" + Quoted(table) + "の列" + Quoted(column) +
+                               "の型と照合順序を確認できません。");
+    }
+    const auto& codePage = found->at(4);
+    if (!IsCodePageType(found->at(2)) || HoldsJapanese(codePage)) return;
     throw std::runtime_error("テーブル" + Quoted(table) + "の列" + Quoted(column) + "は照合順序 " +
-                             found->first + " (コード ページ " + found->second.value_or("不明") +
-                             ") のため、" + what + Quoted(value) + "を正しく保存できません。");
+                             found->at(3).value_or("") + " (コード ページ " +
+                             codePage.value_or("不明") + ") のため、" + what + Quoted(value) +
+                             "を正しく保存できません。");
   };
 
   std::string batch;

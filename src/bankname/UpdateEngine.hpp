@@ -19,7 +19,7 @@ class UpdatePlan {
 
   /// The statements that ask the catalog: the column check of every listed name, kana and key
   /// column (each distinct table and column once), then, where the new text is not ASCII, the
-  /// code page of every character column it would be written into.
+  /// type and code page of the columns of the tables it would be written into.
   const std::vector<std::string>& CheckStatements() const { return checks_; }
 
   /// All of them as one batch, joined with CR LF.
@@ -41,8 +41,8 @@ class UpdatePlan {
 
   std::vector<TableLine> lines_;
   BankRecord bank_;
-  std::vector<Column> checked_;    // in the order of the count checks
-  std::vector<Column> codePaged_;  // in the order of the code page query's targets
+  std::vector<Column> checked_;           // in the order of the count checks
+  std::vector<std::string> typedTables_;  // whose column types are asked for
   std::vector<std::string> checks_;
 };
 

@@ -257,7 +257,7 @@ TEST_F(ConnectDialogWindowTest, AWarningGivesTheFocusBackToTheBoxItWasIn) {
   dialog->SetText(frmSqlConnect::txtConnectionTimeout, L"0");
   std::thread closer([] {
     support::WaitFor([] {
-      const HWND box = FindWindowW(L"#32770", L"サーバー接続設定");
+      const HWND box = windowtest::FindOwnWindow(L"#32770", L"サーバー接続設定");
       if (box != nullptr) PostMessageW(box, WM_COMMAND, IDOK, 0);
       return box != nullptr;
     });

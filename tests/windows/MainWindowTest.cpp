@@ -238,7 +238,7 @@ TEST_F(MainWindowTest, TheRunShowsItsStateOnTheScreenBeforeTheFirstDatabaseIsPro
       return;
     }
     // No message is sent to the blocked window thread: only what the windows hold is read.
-    const HWND progress = FindWindowW(L"OravendForm", L"ソルテッカ");
+    const HWND progress = windowtest::FindOwnWindow(L"OravendForm", L"ソルテッカ");
     wchar_t percent[16] = {};
     InternalGetWindowText(GetDlgItem(progress, frmProgressBar::lblProgress), percent, 16);
     RECT pending{};

@@ -99,6 +99,16 @@ bool HasStyle(HWND window, LONG_PTR style) {
   return (GetWindowLongPtrW(window, GWL_STYLE) & style) == style;
 }
 
+HWND FindOwnWindow(const wchar_t* windowClass, const wchar_t* caption) {
+  for (HWND window = FindWindowExW(nullptr, nullptr, windowClass, caption); window != nullptr;
+       window = FindWindowExW(nullptr, window, windowClass, caption)) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) return window;
+  }
+  return nullptr;
+}
+
 std::string TextOf(HWND window) {
   std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
   text.resize(

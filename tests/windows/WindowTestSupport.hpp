@@ -48,6 +48,10 @@ COLORREF PixelOf(HWND window, POINT point);
 
 bool HasStyle(HWND window, LONG_PTR style);
 
+/// A top-level window of this process (the tests of other processes share the desktop) with
+/// the class and, unless null, the caption; found without sending it a message.
+HWND FindOwnWindow(const wchar_t* windowClass, const wchar_t* caption = nullptr);
+
 /// Text of a window as UTF-8.
 std::string TextOf(HWND window);
 
