@@ -40,16 +40,15 @@ std::string TrialFailureMessage(const std::vector<Failure>& failures) {
 
 /// Visits every database as the real pass will, inside a transaction that is always rolled
 /// back: builds its batch and counts the rows it would change.
-std::vector<Failure> TrialPass(odbc::ManualCommit& session, std::vector<Database>& databases,
+std::vector<Failure> TrialPass(odbc::Connection& connection, std::vector<Database>& databases,
                                long long& rows, RunHost& host) {
-  auto& connection = session.connection();
   std::vector<Failure> failures;
   for (auto& database : databases) {
     try {
       connection.SetDefaultDatabase(database.name);
-      const odbc::Transaction discarded(session);
       database.batch = BuildUpdateSql(connection, *database.plan);
-      if (!database.batch.empty()) rows += RowsChanged(connection.Execute(database.batch));
+      odbc::Transaction discarded(connection);
+      if (!database.batch.empty()) rows += RowsChanged(discarded.Execute(database.batch));
     } catch (const std::exception& e) {
       failures.push_back({database.name, e.what()});
     }
@@ -60,14 +59,13 @@ std::vector<Failure> TrialPass(odbc::ManualCommit& session, std::vector<Database
 }
 
 /// Each database's batch in a transaction of its own, committed as the step's last act.
-void RealPass(odbc::ManualCommit& session, const std::vector<Database>& databases, RunHost& host) {
-  auto& connection = session.connection();
+void RealPass(odbc::Connection& connection, const std::vector<Database>& databases, RunHost& host) {
   for (const auto& database : databases) {
     if (!database.batch.empty()) {
       try {
         connection.SetDefaultDatabase(database.name);
-        odbc::Transaction transaction(session);
-        connection.Execute(database.batch);
+        odbc::Transaction transaction(connection);
+        transaction.Execute(database.batch);
         transaction.Commit();
       } catch (const std::exception& e) {
         throw std::runtime_error("会社データベース「" + database.name +
@@ -122,9 +120,8 @@ void UpdateRun(odbc::Connection& connection, const std::filesystem::path& folder
       return;
     }
 
-    odbc::ManualCommit session(connection);
     long long rows = 0;
-    const auto failures = TrialPass(session, databases, rows, host);
+    const auto failures = TrialPass(connection, databases, rows, host);
     if (!failures.empty()) {
       host.MsgBox(TrialFailureMessage(failures), platform::Icon::Critical, MainWindowCaption);
       host.EndProgram();
@@ -139,7 +136,7 @@ void UpdateRun(odbc::Connection& connection, const std::filesystem::path& folder
           platform::Icon::Exclamation, MainWindowCaption);
       return;
     }
-    RealPass(session, databases, host);
+    RealPass(connection, databases, host);
 
     Idle(host);
     host.MsgBox("完了しました。", platform::Icon::Information, MainWindowCaption);

@@ -390,26 +390,6 @@ std::string Connection::DefaultDatabase() const {
                                       name.size() - 1));
 }
 
-void Connection::SetAutoCommit(bool on) {
-  if (!open_) throw Error("The connection is not open");
-  const auto& dbc = handles_->dbc;
-  dbc.Check(SQLSetConnectAttrW(dbc.get(), SQL_ATTR_AUTOCOMMIT,
-                               reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
-                                   on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
-                               SQL_IS_UINTEGER),
-            "SQLSetConnectAttrW(SQL_ATTR_AUTOCOMMIT)");
-}
-
-void Connection::Commit() {
-  const auto& dbc = handles_->dbc;
-  dbc.Check(SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_COMMIT), "SQLEndTran(SQL_COMMIT)");
-}
-
-void Connection::Rollback() {
-  const auto& dbc = handles_->dbc;
-  dbc.Check(SQLEndTran(SQL_HANDLE_DBC, dbc.get(), SQL_ROLLBACK), "SQLEndTran(SQL_ROLLBACK)");
-}
-
 long long NumberOf(const ResultSet& result) {
   if (result.rows.empty() || result.rows.front().empty()) throw Error("The query returned no row");
   const std::string text = result.rows.front().front().value_or("");
@@ -428,30 +408,25 @@ long long QueryNumber(Connection& connection, std::string_view sql) {
   throw Error("The query returned no row");
 }
 
-ManualCommit::ManualCommit(Connection& connection) : connection_(connection) {
-  connection_.SetAutoCommit(false);
-}
-
-ManualCommit::~ManualCommit() {
-  try {
-    connection_.SetAutoCommit(true);
-  } catch (const Error&) {
-    // A lost connection has no transaction left; the server discards it.
-  }
-}
-
-Transaction::~Transaction() {
-  if (done_) return;
-  try {
-    connection_.Rollback();
-  } catch (const Error&) {
-    // As above: nothing is left to roll back on a lost connection.
-  }
+std::vector<ResultSet> Transaction::Execute(std::string_view sql) {
+  if (begun_) return connection_.Execute(sql);
+  begun_ = true;
+  return connection_.Execute("BEGIN TRANSACTION\r\n" + std::string(sql));
 }
 
 void Transaction::Commit() {
-  connection_.Commit();
+  if (begun_) connection_.Execute("COMMIT TRANSACTION");
   done_ = true;
+}
+
+Transaction::~Transaction() {
+  if (!begun_ || done_) return;
+  try {
+    // The server may have rolled it back already; then there is nothing to end.
+    connection_.Execute("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
+  } catch (const Error&) {
+    // A lost connection has no transaction left; the server discards it.
+  }
 }
 
 }  // namespace odbc

@@ -89,12 +89,6 @@ class Connection {
   void SetDefaultDatabase(const std::string& name);
   std::string DefaultDatabase() const;
 
-  /// With autocommit off, a transaction is always open: Commit() and Rollback() end it and the
-  /// next statement starts the next one.
-  void SetAutoCommit(bool on);
-  void Commit();
-  void Rollback();
-
  private:
   struct Handles;
   std::unique_ptr<Handles> handles_;
@@ -109,33 +103,28 @@ long long QueryNumber(Connection& connection, std::string_view sql);
 /// The first field of a result's first row as a number; raises Error when it is not one.
 long long NumberOf(const ResultSet& result);
 
-/// Autocommit off for the life of the object; switched on again at its end, which discards
-/// whatever was not committed.
-class ManualCommit {
- public:
-  explicit ManualCommit(Connection& connection);
-  ~ManualCommit();
-  ManualCommit(const ManualCommit&) = delete;
-  ManualCommit& operator=(const ManualCommit&) = delete;
-
-  Connection& connection() const { return connection_; }
-
- private:
-  Connection& connection_;
-};
-
-/// The transaction in progress under ManualCommit: rolled back when destroyed without Commit().
+/// A transaction begun with the first batch run through it and rolled back when destroyed
+/// without Commit(). It is SQL text, not the driver's autocommit switch: after an error that
+/// made the server roll the transaction back (a conversion error, a deadlock), drivers that
+/// begin the next transaction with the end of the last one would leave the later work outside
+/// any transaction, committed statement by statement.
 class Transaction {
  public:
-  explicit Transaction(const ManualCommit& session) : connection_(session.connection()) {}
+  explicit Transaction(Connection& connection) : connection_(connection) {}
   ~Transaction();
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
 
+  /// Runs `sql` inside the transaction, as Connection::Execute does; the first call begins the
+  /// transaction in the same round trip (where the driver reports a result for the BEGIN, it
+  /// comes first).
+  std::vector<ResultSet> Execute(std::string_view sql);
+  /// Raises Error when the server no longer holds the transaction.
   void Commit();
 
  private:
   Connection& connection_;
+  bool begun_ = false;
   bool done_ = false;
 };
 

@@ -86,22 +86,21 @@ std::string PerCheckRun(odbc::Connection& connection, const std::filesystem::pat
       databases.emplace_back(name, plan);
     }
   }
-  const odbc::ManualCommit session(connection);
   std::vector<std::pair<std::string, std::string>> batches;
   for (const auto& [name, plan] : databases) {
     connection.SetDefaultDatabase(name);
-    const odbc::Transaction discarded(session);
     std::vector<odbc::ResultSet> answers;
     for (const auto& check : plan->CheckStatements()) {
       for (auto& result : connection.Execute(check)) answers.push_back(std::move(result));
     }
     batches.emplace_back(name, plan->BatchFor(answers));
-    connection.Execute(batches.back().second);
+    odbc::Transaction discarded(connection);
+    discarded.Execute(batches.back().second);
   }
   for (const auto& [name, batch] : batches) {
     connection.SetDefaultDatabase(name);
-    odbc::Transaction transaction(session);
-    connection.Execute(batch);
+    odbc::Transaction transaction(connection);
+    transaction.Execute(batch);
     transaction.Commit();
   }
   return "完了しました。";

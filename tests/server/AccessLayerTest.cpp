@@ -121,24 +121,47 @@ TEST_F(AccessLayerTest, CommitKeepsAndRollbackDiscards) {
   auto connection = server_.Connect("shop");
   auto checker = server_.Connect("shop");
   {
-    const odbc::ManualCommit session(*connection);
-    {
-      odbc::Transaction transaction(session);
-      connection->Execute("UPDATE Item SET Name = N'kept' WHERE Id = 1");
-      transaction.Commit();
-    }
-    {
-      const odbc::Transaction transaction(session);
-      connection->Execute("UPDATE Item SET Name = N'gone' WHERE Id = 2\r\nDELETE FROM Item");
-    }
-    // What the session did not commit is discarded when it ends.
-    connection->Execute("UPDATE Item SET Name = N'open' WHERE Id = 3");
+    odbc::Transaction transaction(*connection);
+    transaction.Execute("UPDATE Item SET Name = N'kept' WHERE Id = 1");
+    transaction.Commit();
   }
+  {
+    odbc::Transaction transaction(*connection);
+    transaction.Execute("UPDATE Item SET Name = N'gone' WHERE Id = 2\r\nDELETE FROM Item");
+  }
+  EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT @@TRANCOUNT"), 0);
   const auto rows = checker->Execute("SELECT Name FROM Item ORDER BY Id").at(0).rows;
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0][0], "kept");
   EXPECT_EQ(rows[1][0], std::nullopt);
   EXPECT_EQ(rows[2][0], "B");
+}
+
+// A conversion error rolls the transaction back on the server: the error is the one raised,
+// ending the transaction raises nothing more, and the connection is out of any transaction.
+TEST_F(AccessLayerTest, ATransactionTheServerRolledBackEndsWithTheOriginalError) {
+  auto connection = server_.Connect("shop");
+  {
+    odbc::Transaction transaction(*connection);
+    EXPECT_EQ(NativeErrorOf([&] {
+                transaction.Execute(
+                    "UPDATE Item SET Name = N'first' WHERE Id = 1\r\n"
+                    "UPDATE Item SET Name = N'second' WHERE Code = 12");
+              }),
+              245);
+  }
+  EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT @@TRANCOUNT"), 0);
+  EXPECT_EQ(connection->Execute("SELECT Name FROM Item WHERE Id = 1").at(0).rows.at(0).at(0),
+            "みらい");
+  {
+    odbc::Transaction transaction(*connection);
+    EXPECT_EQ(NativeErrorOf([&] {
+                transaction.Execute("UPDATE Item SET Name = N'x' WHERE Code = 5");
+                transaction.Commit();
+              }),
+              245);
+  }
+  EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT COUNT(*) FROM Item WHERE Name = N'x'"), 0);
 }
 
 class HeldServerTest : public testing::Test {

@@ -144,32 +144,35 @@ TEST_F(UpdateRunTest, ChangesTheListedColumnsOfTheBanksRowsInEveryDatabase) {
   EXPECT_EQ(host_.icons, std::vector<platform::Icon>{platform::Icon::Information});
 
   // Product A's databases first, each in list order: the trial pass rolls back what it did,
-  // the real pass needs only the change of database, the batch and the commit.
+  // the real pass needs only the change of database, the batch and the commit. The
+  // transactions are SQL text; the batch begins its own.
   std::vector<std::string> requests;
   for (const auto& entry : log) {
     if (entry.value("kind", "") == "tm") {
-      requests.push_back(entry.at("request").get<std::string>());
+      requests.push_back("tm " + entry.at("request").get<std::string>());
     } else if (entry.value("kind", "") == "batch") {
       const std::string sql = entry.at("sql").get<std::string>();
-      requests.push_back(sql.starts_with("USE [")                   ? sql
-                         : sql.starts_with("UPDATE")                ? "update"
-                         : sql.starts_with("SELECT COUNT(name) As") ? "checks"
-                                                                    : "list");
+      requests.push_back(sql.starts_with("USE [") || sql.ends_with(" TRANSACTION") ? sql
+                         : sql.starts_with("BEGIN TRANSACTION\r\nUPDATE ")         ? "update"
+                         : sql.starts_with("SELECT COUNT(name) As")                ? "checks"
+                                                                                   : "list");
     }
   }
   const std::vector<std::string> order{"qnt8dat01",    "qnt8dat02",   "qnt8def",
                                        "zarvekkdat01", "zarvekkbank", "zarvekkdat02"};
-  std::vector<std::string> expectedRequests{"list", "list", "begin"};
+  std::vector<std::string> expectedRequests{"list", "list"};
   for (const auto& db : order) {
     expectedRequests.insert(expectedRequests.end(), {"USE [" + db + "]", "checks"});
-    if (db != "qnt8def") expectedRequests.push_back("update");
-    expectedRequests.push_back("rollback");
+    if (db != "qnt8def") {
+      expectedRequests.insert(expectedRequests.end(),
+                              {"update", "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"});
+    }
   }
   for (const auto& db : order) {
     if (db == "qnt8def") continue;
-    expectedRequests.insert(expectedRequests.end(), {"USE [" + db + "]", "update", "commit"});
+    expectedRequests.insert(expectedRequests.end(),
+                            {"USE [" + db + "]", "update", "COMMIT TRANSACTION"});
   }
-  expectedRequests.push_back("rollback");  // autocommit on again
   EXPECT_EQ(requests, expectedRequests);
 }
 
@@ -193,7 +196,25 @@ TEST_F(UpdateRunTest, WhenTheTrialPassFailsAnywhereNothingIsChangedAnywhere) {
             "\r\n・zarvekkdat01: Conversion failed when converting the varchar value 'X1' to data "
             "type int."
             "\r\n・zarvekkdat03: テーブル「M_BANK」にキー列「BANK_CD」がありません。");
-  for (const auto& sql : server.Batches()) EXPECT_NE(sql, "COMMIT");
+  for (const auto& sql : server.Batches()) EXPECT_EQ(sql.find("COMMIT"), std::string::npos) << sql;
+}
+
+// A deadlock at the first commit: the server has rolled the database's transaction back, and the
+// run says so with the server's own message instead of going on as if it had been committed.
+TEST_F(UpdateRunTest, ADeadlockAtTheCommitEndsTheRunWithTheDatabaseUnchanged) {
+  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"),
+                  .args = {"--fail-text", "COMMIT TRANSACTION:1205"}});
+  WriteControlFiles();
+  Run(server);
+  EXPECT_TRUE(host_.Ended());
+  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
+  EXPECT_EQ(host_.Box(),
+            "会社データベース「qnt8dat01」の変更中にエラーが発生しました。このデータベースの変更は"
+            "取り消しました。\r\nTransaction (Process ID 51) was deadlocked on lock resources with "
+            "another process and has been chosen as the deadlock victim. Rerun the transaction.");
+  EXPECT_EQ(Banks(server, "qnt8dat01"), kUnchanged);
+  EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
+  EXPECT_EQ(Rows(server, "master", "SELECT @@TRANCOUNT"), std::vector<std::string>{"0"});
 }
 
 TEST_F(UpdateRunTest, ALongListOfFailingDatabasesIsCutWithACount) {
@@ -300,11 +321,12 @@ class DroppedConnectionTest : public UpdateRunTest,
                               public testing::WithParamInterface<const char*> {};
 
 TEST_P(DroppedConnectionTest, EndsTheRunWithItsErrorAndLeavesUncommittedDatabasesUnchanged) {
-  // Batches: the two listings, three per database in the trial pass (USE, checks, update),
-  // then USE and update per database: the 15th is the second database's real update.
+  // Batches: the two listings, four per database in the trial pass (USE, checks, update,
+  // rollback), then USE, update and commit per database: the 19th is the second database's
+  // real update.
   StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
                           NotaraDatabase("qnt8dat03"),
-                  .args = {GetParam(), "15"}});
+                  .args = {GetParam(), "19"}});
   WriteControlFiles();
   Run(server);
   EXPECT_TRUE(host_.Ended());

@@ -90,6 +90,25 @@ def done_statuses(payload, done_size=13):
     return statuses
 
 
+def tokens(payload, done_size=13):
+    """(token, number) of every ERROR, ENVCHANGE (number = its type) and DONE (number = its
+    status) of a reply without result sets."""
+    found, offset = [], 0
+    while offset < len(payload):
+        token = payload[offset]
+        if token == 0xFD:
+            found.append((token, struct.unpack_from("<H", payload, offset + 1)[0]))
+            offset += done_size
+        elif token in (0xE3, 0xAB, 0xAA):
+            number = payload[offset + 3] if token == 0xE3 else \
+                struct.unpack_from("<i", payload, offset + 3)[0]
+            found.append((token, number))
+            offset += 3 + struct.unpack_from("<H", payload, offset + 1)[0]
+        else:
+            raise AssertionError(f"unexpected token {token:#x} at {offset}")
+    return found
+
+
 class ProtocolTest(StandInTestCase):
     ARGS = ("--hold", "held:5")
 
@@ -181,6 +200,38 @@ class ProtocolTest(StandInTestCase):
             self.assertEqual(packets, (len(payload) + 4087) // 4088)
         finally:
             client.close()
+
+
+class TransactionManagerTest(StandInTestCase):
+    """Transaction-manager requests as FreeTDS sends them, after the server rolled the
+    transaction back."""
+    SEED = "CREATE TABLE Account (Id int PRIMARY KEY, Owner varchar(10))\n" \
+           "INSERT INTO Account VALUES (1, 'before')"
+
+    def request(self, client, body):
+        client.send(0x0E, struct.pack("<IIHQI", 22, 18, 2, 0, 1) + body)
+        return tokens(client.read_message()[0])
+
+    def test_ending_a_transaction_the_server_rolled_back_fails_and_begins_none(self):
+        for end, number in ((bytes([8, 0, 0, 1, 0, 0]), 3903), (bytes([7, 0, 0, 1, 0, 0]), 3902)):
+            with self.subTest(number=number):
+                client = RawClient(self.server)
+                try:
+                    self.assertEqual(self.request(client, bytes([5, 0, 0, 0])), [(0xE3, 8), (0xFD, 0)])
+                    client.batch("UPDATE Account SET Owner = 'x' WHERE Id = 1")
+                    client.read_message()
+                    client.batch("UPDATE Account SET Owner = 'y' WHERE Id = CAST('z' AS int)")
+                    # The error, then the rollback it caused.
+                    self.assertEqual(tokens(client.read_message()[0]),
+                                     [(0xAA, 245), (0xE3, 10), (0xFD, 2)])
+                    self.assertEqual(self.request(client, end), [(0xAA, number), (0xFD, 2)])
+                    client.batch("SELECT Owner FROM Account")
+                    self.assertIn("before".encode("utf-16-le"), client.read_message()[0])
+                    client.batch("SELECT @@TRANCOUNT")
+                    self.assertIn(b"\xd1\x04\x00\x00\x00\x00", client.read_message()[0],
+                                  "a ROW holding the int 0")
+                finally:
+                    client.close()
 
 
 class CutReplyTest(StandInTestCase):

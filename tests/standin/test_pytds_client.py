@@ -246,6 +246,59 @@ class TransactionTest(StandInTestCase):
             holder.rollback()
 
 
+class TransactionAbortTest(StandInTestCase):
+    """IMPLICIT_TRANSACTIONS as Microsoft's drivers use it, and the errors that roll back the
+    transaction they occur in."""
+    SEED = TransactionTest.SEED
+    ARGS = ("--fail-text", "DEADLOCK:1205")
+
+    def owner(self):
+        with self.server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT Owner FROM Account WHERE Id = 1")
+            return cursor.fetchone()[0]
+
+    def trancount(self, cursor):
+        cursor.execute("SELECT @@TRANCOUNT")
+        return cursor.fetchone()[0]
+
+    def test_implicit_transactions_open_with_the_first_data_statement(self):
+        with self.server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SET IMPLICIT_TRANSACTIONS ON")
+            self.assertEqual(self.trancount(cursor), 0, "a SELECT without a table opens none")
+            cursor.execute("UPDATE Account SET Owner = 'implicit' WHERE Id = 1")
+            self.assertEqual(self.trancount(cursor), 1)
+            self.assertEqual(self.owner(), "before")
+            cursor.execute("COMMIT")
+            self.assertEqual((self.trancount(cursor), self.owner()), (0, "implicit"))
+            cursor.execute("SELECT Owner FROM Account")
+            cursor.fetchall()
+            self.assertEqual(self.trancount(cursor), 1, "a SELECT from a table opens one")
+            cursor.execute("UPDATE Account SET Owner = 'discarded' WHERE Id = 1")
+            cursor.execute("ROLLBACK")
+            self.assertEqual(self.owner(), "implicit")
+            cursor.execute("BEGIN TRANSACTION")
+            self.assertEqual(self.trancount(cursor), 2, "BEGIN opens the implicit one first")
+            cursor.execute("ROLLBACK")
+            cursor.execute("SET IMPLICIT_TRANSACTIONS OFF")
+            cursor.execute("UPDATE Account SET Owner = 'before' WHERE Id = 1")
+            self.assertEqual((self.trancount(cursor), self.owner()), (0, "before"))
+
+    def test_batch_aborting_errors_roll_the_transaction_back(self):
+        cases = [("UPDATE Account SET Owner = 'z' WHERE Id = CAST('x' AS int)", 245, 16),
+                 ("UPDATE Account SET Owner = 'y' WHERE Owner = 5", 245, 16),
+                 ("SELECT 'DEADLOCK'", 1205, 13)]
+        for sql, number, severity in cases:
+            with self.subTest(sql=sql), self.server.connect() as connection, \
+                    connection.cursor() as cursor:
+                cursor.execute("BEGIN TRANSACTION UPDATE Account SET Owner = 'x' WHERE Id = 1")
+                error = error_of(lambda: cursor.execute(sql))
+                self.assertEqual((error.number, error.severity), (number, severity))
+                self.assertEqual(self.trancount(cursor), 0)
+                self.assertEqual(self.owner(), "before")
+                self.assertEqual(error_of(lambda: cursor.execute("ROLLBACK")).number, 3903)
+                self.assertEqual(error_of(lambda: cursor.execute("COMMIT")).number, 3902)
+
+
 class BatchTest(StandInTestCase):
     SEED = ("CREATE TABLE A (K varchar(4), X nvarchar(10))\n"
             "CREATE TABLE B (K char(4), Y nvarchar(10))\n"

@@ -47,9 +47,11 @@ class MainWindowTest : public testing::Test {
     return static_cast<int>(std::count_if(ui_.boxes.begin(), ui_.boxes.end(),
                                           [&](const auto& box) { return box.text == text; }));
   }
+  /// The batches of UPDATE statements, each in the transaction it begins.
   static int Updates(const StandIn& server) {
     int updates = 0;
-    for (const auto& sql : server.Batches()) updates += sql.starts_with("UPDATE");
+    for (const auto& sql : server.Batches())
+      updates += sql.starts_with("BEGIN TRANSACTION\r\nUPDATE");
     return updates;
   }
 

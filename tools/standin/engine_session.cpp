@@ -23,6 +23,27 @@ bool is_data_statement(StatementKind kind) {
          kind == StatementKind::Delete || kind == StatementKind::Select;
 }
 
+// The statements that open a transaction under IMPLICIT_TRANSACTIONS ON: a SELECT only when it
+// reads a table.
+bool opens_implicit_transaction(const Statement& statement) {
+  switch (statement.kind) {
+    case StatementKind::Select:
+      return std::any_of(statement.query->cores.begin(), statement.query->cores.end(),
+                         [](const auto& core) { return !core.from.empty(); });
+    case StatementKind::Insert:
+    case StatementKind::Update:
+    case StatementKind::Delete:
+    case StatementKind::Truncate:
+    case StatementKind::CreateTable:
+    case StatementKind::DropTable:
+    case StatementKind::AlterTableAdd:
+    case StatementKind::Begin:
+      return true;
+    default:
+      return false;
+  }
+}
+
 Value read_value(const SqliteStatement& row, int index, const SqlType& type) {
   const int storage = row.column_type(index);
   if (storage == SQLITE_NULL) return std::monostate{};
@@ -184,6 +205,7 @@ bool EngineSession::execute(const Statement& statement, ReplySink& sink, BatchOu
   } catch (const SqlError& error) {
     last_error_ = error.number();
     sink.message(error.message(), true, error.line() > 0 ? error.line() : statement.line);
+    if (error.reach() == ErrorReach::Transaction) abort_transaction(sink);
     if (error.reach() == ErrorReach::Statement) {
       if (is_data_statement(statement.kind))
         sink.message(errors::statement_terminated(), false, statement.line);
@@ -203,6 +225,7 @@ bool EngineSession::execute(const Statement& statement, ReplySink& sink, BatchOu
 
 bool EngineSession::run(const Statement& statement, ReplySink& sink, BatchOutcome& outcome) {
   last_error_ = 0;
+  open_implicit_transaction(statement, sink);
   switch (statement.kind) {
     case StatementKind::Select:
       run_select(statement, sink);
@@ -227,6 +250,9 @@ bool EngineSession::run(const Statement& statement, ReplySink& sink, BatchOutcom
       sink.done({});
       break;
     case StatementKind::Set:
+      if (std::find(statement.options.begin(), statement.options.end(), "IMPLICIT_TRANSACTIONS") !=
+          statement.options.end())
+        implicit_transactions_ = text::ascii_upper(statement.value) == "ON";
       sink.done({});
       break;
     case StatementKind::Begin:
@@ -471,6 +497,25 @@ void EngineSession::rollback(ReplySink& sink) {
   sink.transaction_ended(false, descriptor_);
 }
 
+void EngineSession::open_implicit_transaction(const Statement& statement, ReplySink& sink) {
+  if (implicit_transactions_ && trancount_ == 0 && opens_implicit_transaction(statement))
+    begin(sink);
+}
+
+void EngineSession::abort_transaction(ReplySink& sink) {
+  if (trancount_ == 0) return;
+  trancount_ = 0;
+  finish_all(false);
+  sink.transaction_ended(false, descriptor_);
+}
+
+void EngineSession::report(const SqlError& error, ReplySink& sink) {
+  last_error_ = error.number();
+  sink.message(error.message(), true, 1);
+  if (error.reach() == ErrorReach::Transaction) abort_transaction(sink);
+  sink.done({.error = true});
+}
+
 void EngineSession::finish_all(bool commit) noexcept {
   for (auto& [id, entry] : handles_) {
     if (!entry->in_transaction) continue;
@@ -485,11 +530,14 @@ void EngineSession::finish_all(bool commit) noexcept {
 void EngineSession::begin_transaction(ReplySink& sink) { begin(sink); }
 
 void EngineSession::end_transaction(bool commit_work, bool begin_new, ReplySink& sink) {
-  if (trancount_ > 0) {
-    trancount_ = 0;
-    finish_all(commit_work);
-    sink.transaction_ended(commit_work, descriptor_);
+  if (trancount_ == 0) {
+    // Nothing is begun after the failure: the client's idea of an open transaction is wrong.
+    report(commit_work ? errors::commit_without_begin() : errors::rollback_without_begin(), sink);
+    return;
   }
+  trancount_ = 0;
+  finish_all(commit_work);
+  sink.transaction_ended(commit_work, descriptor_);
   if (begin_new) begin(sink);
 }
 

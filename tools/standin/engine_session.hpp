@@ -42,9 +42,13 @@ class EngineSession {
 
   BatchOutcome run_batch(std::string_view sql, ReplySink& sink);
 
-  // Transaction-manager requests (packet type 0x0E).
+  // Transaction-manager requests (packet type 0x0E). Ending a transaction when none is open
+  // fails with 3902 or 3903, as COMMIT and ROLLBACK do.
   void begin_transaction(ReplySink& sink);
   void end_transaction(bool commit, bool begin_new, ReplySink& sink);
+
+  // Reports an error raised outside any statement (an injected one) as a statement would.
+  void report(const SqlError& error, ReplySink& sink);
 
  private:
   struct Handle {
@@ -83,6 +87,10 @@ class EngineSession {
   void begin(ReplySink& sink);
   void commit(ReplySink& sink);
   void rollback(ReplySink& sink);
+  // With IMPLICIT_TRANSACTIONS ON, the statements that touch data open a transaction.
+  void open_implicit_transaction(const tsql::Statement& statement, ReplySink& sink);
+  // The rollback that conversion errors and deadlocks cause.
+  void abort_transaction(ReplySink& sink);
   void finish_all(bool commit) noexcept;
 
   const EngineSettings& settings_;
@@ -91,6 +99,7 @@ class EngineSession {
   DatabaseEntry current_;
   std::map<int, std::unique_ptr<Handle>> handles_;
   int trancount_ = 0;
+  bool implicit_transactions_ = false;
   std::uint64_t descriptor_ = 0;
   std::uint64_t next_descriptor_ = 1;
   std::int64_t rowcount_ = 0;

@@ -19,6 +19,11 @@ SqlError statement_error(int number, int severity, int state, std::string text) 
 SqlError batch_error(int number, int severity, int state, std::string text) {
   return {number, severity, state, std::move(text), ErrorReach::Batch};
 }
+// Conversion errors and deadlocks abort the batch and roll back its transaction, even with
+// XACT_ABORT OFF.
+SqlError transaction_error(int number, int severity, int state, std::string text) {
+  return {number, severity, state, std::move(text), ErrorReach::Transaction};
+}
 SqlError compile_error(int number, int severity, int state, std::string text) {
   return {number, severity, state, std::move(text), ErrorReach::Compile};
 }
@@ -89,16 +94,17 @@ SqlError fewer_columns_than_values() {
 }
 SqlError conversion_failed(std::string_view source_type, std::string_view value,
                            std::string_view target_type) {
-  return batch_error(245, 16, 1,
-                     "Conversion failed when converting the " + std::string(source_type) +
-                         " value " + quoted(value) + " to data type " + std::string(target_type) +
-                         ".");
+  return transaction_error(245, 16, 1,
+                           "Conversion failed when converting the " + std::string(source_type) +
+                               " value " + quoted(value) + " to data type " +
+                               std::string(target_type) + ".");
 }
 SqlError conversion_overflow(std::string_view source_type, std::string_view value,
                              std::string_view target_type) {
-  return batch_error(248, 16, 1,
-                     "The conversion of the " + std::string(source_type) + " value " +
-                         quoted(value) + " overflowed an " + std::string(target_type) + " column.");
+  return transaction_error(248, 16, 1,
+                           "The conversion of the " + std::string(source_type) + " value " +
+                               quoted(value) + " overflowed an " + std::string(target_type) +
+                               " column.");
 }
 SqlError arithmetic_overflow(std::string_view type, std::string_view value) {
   return batch_error(220, 16, 2,
@@ -180,6 +186,12 @@ SqlError rollback_without_begin() {
 SqlError lock_timeout() {
   return statement_error(1222, 16, 56, "Lock request time out period exceeded.");
 }
+SqlError deadlock_victim(int spid) {
+  return transaction_error(1205, 13, 45,
+                           "Transaction (Process ID " + std::to_string(spid) +
+                               ") was deadlocked on lock resources with another process and has "
+                               "been chosen as the deadlock victim. Rerun the transaction.");
+}
 SqlError procedure_missing(std::string_view name) {
   return statement_error(2812, 16, 62, "Could not find stored procedure " + quoted(name) + ".");
 }
@@ -202,10 +214,7 @@ SqlError injected(int number) {
     case 245:
       return conversion_failed("varchar", "injected", "int");
     case 1205:
-      return batch_error(1205, 13, 45,
-                         "Transaction (Process ID 51) was deadlocked on lock resources with "
-                         "another process and has been chosen as the deadlock victim. Rerun the "
-                         "transaction.");
+      return deadlock_victim(51);
     case 1222:
       return lock_timeout();
     case 2627:

@@ -16,8 +16,9 @@ struct ServerMessage {
 };
 
 // Compile: the batch fails before anything runs. Batch: the rest of the batch is skipped.
-// Statement: only the failing statement ends.
-enum class ErrorReach { Statement, Batch, Compile };
+// Transaction: as Batch, and the open transaction is rolled back. Statement: only the failing
+// statement ends.
+enum class ErrorReach { Statement, Batch, Transaction, Compile };
 
 class SqlError : public std::runtime_error {
  public:
@@ -76,6 +77,7 @@ SqlError not_in_transaction(std::string_view statement);
 SqlError commit_without_begin();
 SqlError rollback_without_begin();
 SqlError lock_timeout();
+SqlError deadlock_victim(int spid);
 SqlError procedure_missing(std::string_view name);
 SqlError invalid_delay(std::string_view text);
 SqlError unsupported(std::string_view what);

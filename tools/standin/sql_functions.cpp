@@ -135,7 +135,7 @@ void tsql_float(sqlite3_context* context, int, sqlite3_value** argv) {
     return raise(context, SqlError(8114, 16, 5,
                                    "Error converting data type " + std::string(arg_text(argv[1])) +
                                        " to float.",
-                                   ErrorReach::Batch));
+                                   ErrorReach::Transaction));
   }
   sqlite3_result_double(context, value);
 }

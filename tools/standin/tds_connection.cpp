@@ -163,8 +163,7 @@ bool TdsConnection::handle_batch(const tds::Message& request) {
     return false;
   }
   if (fault.fail) {
-    message(errors::injected(*fault.fail).message(), true, 1);
-    done({.error = true});
+    session_->report(errors::injected(*fault.fail), *this);
     send_reply();
     return true;
   }

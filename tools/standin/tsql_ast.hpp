@@ -146,9 +146,11 @@ struct Statement {
   bool if_exists = false;
   std::unique_ptr<Statement> then_branch;
   std::unique_ptr<Statement> else_branch;
-  std::vector<Statement> body;  // BEGIN ... END
-  std::string name;             // USE database, EXEC procedure
-  std::string collation;        // CREATE DATABASE ... COLLATE; empty when not given
+  std::vector<Statement> body;       // BEGIN ... END
+  std::string name;                  // USE database, EXEC procedure
+  std::string collation;             // CREATE DATABASE ... COLLATE; empty when not given
+  std::vector<std::string> options;  // SET: the option names, upper case
+  std::string value;                 // SET: ON, OFF or the value as written
 
   const ObjectName& target() const { return targets.front(); }
 };

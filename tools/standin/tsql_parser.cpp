@@ -7,6 +7,7 @@
 
 #include "collations.hpp"
 #include "sql_errors.hpp"
+#include "text.hpp"
 #include "tsql_lexer.hpp"
 
 namespace standin::tsql {
@@ -400,7 +401,8 @@ class Parser {
     } while (accept_symbol(","));
   }
 
-  // SET options are accepted and have no effect; only their shape is checked.
+  // SET options are accepted and, IMPLICIT_TRANSACTIONS aside, have no effect; only their shape
+  // is checked.
   void set_option(Statement& statement) {
     next();
     statement.kind = StatementKind::Set;
@@ -423,9 +425,10 @@ class Parser {
       throw error;
     }
     if (!is_identifier()) fail();
-    next();
-    while (accept_symbol(",")) identifier();
+    statement.options.push_back(text::ascii_upper(next().text));
+    while (accept_symbol(",")) statement.options.push_back(text::ascii_upper(identifier()));
     const Token& value = peek();
+    statement.value = value.text;
     if (is_word("ON") || is_word("OFF") || value.kind == TokenKind::Number ||
         value.kind == TokenKind::String) {
       next();
