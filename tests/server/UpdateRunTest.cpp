@@ -199,6 +199,42 @@ TEST_F(UpdateRunTest, WhenTheTrialPassFailsAnywhereNothingIsChangedAnywhere) {
   for (const auto& sql : server.Batches()) EXPECT_EQ(sql.find("COMMIT"), std::string::npos) << sql;
 }
 
+// Databases that cannot be used or changed are still listed by the discovery: the trial pass names
+// every one with the server's reason, and nothing is changed anywhere.
+TEST_F(UpdateRunTest, DatabasesThatCannotBeUsedOrChangedAreAllNamedBeforeAnythingChanges) {
+  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
+                          NotaraDatabase("qnt8dat03") + VostrelDatabase("zarvekkdat01") +
+                          VostrelDatabase("zarvekkdat02") + VostrelDatabase("zarvekkbank") +
+                          "ALTER DATABASE qnt8dat02 SET OFFLINE\n"
+                          "ALTER DATABASE qnt8dat03 SET READ_ONLY\n"
+                          "ALTER DATABASE zarvekkdat01 SET SINGLE_USER\n",
+                  .args = {"--restoring", "zarvekkdat02"}});
+  WriteControlFiles();
+  {
+    const auto holder = server.Connect("zarvekkdat01");
+    Run(server);
+  }
+  EXPECT_TRUE(host_.Ended());
+  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
+  EXPECT_EQ(host_.Box(),
+            "次の会社データベースは変更できないため、どのデータベースも変更しませんでした。\r\n"
+            "\r\n・qnt8dat02: Database 'qnt8dat02' cannot be opened because it is offline."
+            "\r\n・qnt8dat03: Failed to update database \"qnt8dat03\" because the database is "
+            "read-only."
+            "\r\n・zarvekkdat01: Database 'zarvekkdat01' is already open and can only have one "
+            "user at a time."
+            "\r\n・zarvekkdat02: Database 'zarvekkdat02' cannot be opened. It is in the middle of "
+            "a restore.");
+  EXPECT_EQ(Banks(server, "qnt8dat01"), kUnchanged);
+  EXPECT_EQ(Banks(server, "qnt8dat03"), kUnchanged);
+  for (const char* db : {"zarvekkdat01", "zarvekkbank"}) {
+    EXPECT_EQ(Rows(server, db, "SELECT BANK_NM FROM M_BANK WHERE BANK_CD = '0005'"),
+              std::vector<std::string>{"旧銀行"})
+        << db;
+  }
+  for (const auto& sql : server.Batches()) EXPECT_EQ(sql.find("COMMIT"), std::string::npos) << sql;
+}
+
 // A deadlock at the first commit: the server has rolled the database's transaction back, and the
 // run says so with the server's own message instead of going on as if it had been committed.
 TEST_F(UpdateRunTest, ADeadlockAtTheCommitEndsTheRunWithTheDatabaseUnchanged) {

@@ -194,6 +194,12 @@ class SeedAndDataTest(ServerCase):
         self.assertIn("batch 2 (script line 4) failed: Msg 208", result.stderr)
         self.assertIn("Invalid object name 'Nowhere'.", result.stderr)
 
+    def test_restoring_a_database_the_seed_did_not_make_aborts_start_up(self):
+        result = self.run_binary("--listen", f"{ADDRESS}:0", "--restoring", "nodb")
+        self.assertEqual(result.returncode, 1)
+        self.assertNotIn("ready", result.stdout)
+        self.assertIn("--restoring: no database 'nodb'", result.stderr)
+
     def test_data_dir_keeps_databases_across_restarts(self):
         with tempfile.TemporaryDirectory() as data:
             first = self.start("--data-dir", data)

@@ -407,6 +407,82 @@ class DefinitionTest(StandInTestCase):
             cursor.execute("DROP TABLE Shape")
 
 
+class DatabaseStateTest(StandInTestCase):
+    """Databases that cannot be used or changed, set with ALTER DATABASE and --restoring."""
+    SEED = """
+CREATE DATABASE off_db
+GO
+CREATE DATABASE ro_db
+GO
+USE ro_db
+CREATE TABLE T (X int)
+INSERT INTO T VALUES (1)
+GO
+CREATE DATABASE su_db
+GO
+CREATE DATABASE rs_db
+GO
+ALTER DATABASE off_db SET OFFLINE
+ALTER DATABASE [RO_DB] SET READ_ONLY WITH NO_WAIT
+ALTER DATABASE su_db SET SINGLE_USER WITH ROLLBACK IMMEDIATE
+"""
+    ARGS = ("--restoring", "rs_db")
+
+    def error(self, cursor, sql):
+        error = error_of(lambda: cursor.execute(sql))
+        return error.number, error.severity, str(error)
+
+    def test_sys_databases_tells_state_access_and_updatability(self):
+        with self.server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT name, state, state_desc, user_access, user_access_desc, is_read_only"
+                           " FROM sys.databases WHERE database_id > 4 ORDER BY database_id")
+            self.assertEqual(cursor.fetchall(), [
+                ("off_db", 6, "OFFLINE", 0, "MULTI_USER", False),
+                ("ro_db", 0, "ONLINE", 0, "MULTI_USER", True),
+                ("su_db", 0, "ONLINE", 1, "SINGLE_USER", False),
+                ("rs_db", 1, "RESTORING", 0, "MULTI_USER", False)])
+
+    def test_offline_and_restoring_databases_cannot_be_used(self):
+        with self.server.connect() as connection, connection.cursor() as cursor:
+            self.assertEqual(self.error(cursor, "USE off_db"), (
+                942, 14, "Database 'off_db' cannot be opened because it is offline."))
+            self.assertEqual(self.error(cursor, "USE rs_db"), (
+                927, 14, "Database 'rs_db' cannot be opened. It is in the middle of a restore."))
+            cursor.execute("SELECT DB_NAME()")
+            self.assertEqual(cursor.fetchone()[0], "master")
+            cursor.execute("ALTER DATABASE off_db SET ONLINE")
+            cursor.execute("USE off_db")
+            cursor.execute("USE master ALTER DATABASE off_db SET OFFLINE")
+            self.assertEqual(self.error(cursor, "USE off_db")[0], 942)
+
+    def test_a_single_user_database_takes_one_connection_at_a_time(self):
+        with self.server.connect(database="su_db") as first, \
+                self.server.connect() as second, second.cursor() as cursor:
+            self.assertEqual(self.error(cursor, "USE su_db"), (
+                924, 14, "Database 'su_db' is already open and can only have one user at a time."))
+            with first.cursor() as other:
+                other.execute("USE su_db")  # the user it has may use it again
+                other.execute("USE master")
+            cursor.execute("USE su_db")
+            cursor.execute("SELECT DB_NAME()")
+            self.assertEqual(cursor.fetchone()[0], "su_db")
+
+    def test_a_read_only_database_refuses_every_change(self):
+        with self.server.connect(database="ro_db") as connection, connection.cursor() as cursor:
+            message = 'Failed to update database "ro_db" because the database is read-only.'
+            for sql in ("UPDATE T SET X = 2", "INSERT INTO T VALUES (3)", "DELETE FROM T",
+                        "CREATE TABLE U (Y int)"):
+                with self.subTest(sql=sql):
+                    self.assertEqual(self.error(cursor, sql), (3906, 16, message))
+            cursor.execute("SELECT X FROM T")
+            self.assertEqual(cursor.fetchall(), [(1,)])
+            self.assertEqual(self.error(cursor, "ALTER DATABASE nodb SET READ_WRITE")[0:2], (5011, 14))
+            cursor.execute("ALTER DATABASE ro_db SET READ_WRITE")
+            cursor.execute("UPDATE T SET X = 2")
+            cursor.execute("UPDATE T SET X = 1 ALTER DATABASE ro_db SET READ_ONLY")
+            self.assertEqual(self.error(cursor, "UPDATE T SET X = 2")[0], 3906)
+
+
 class TimeoutTest(StandInTestCase):
     SEED = "CREATE TABLE T (V int)\nINSERT INTO T VALUES (1)"
     ARGS = ("--hold", "V = 2:5")

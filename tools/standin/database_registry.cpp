@@ -70,6 +70,13 @@ std::optional<DatabaseEntry> DatabaseRegistry::find(std::string_view name) const
   return find_locked(name);
 }
 
+std::optional<DatabaseEntry> DatabaseRegistry::find(int id) const {
+  std::lock_guard lock(mutex_);
+  for (const auto& entry : entries_)
+    if (entry.id == id) return entry;
+  return std::nullopt;
+}
+
 std::vector<DatabaseEntry> DatabaseRegistry::list() const {
   std::lock_guard lock(mutex_);
   return entries_;
@@ -101,8 +108,23 @@ void DatabaseRegistry::drop(std::string_view name) {
   remove_database_files(entry->file);
 }
 
+void DatabaseRegistry::alter(std::string_view name,
+                             const std::function<void(DatabaseEntry&)>& change) {
+  std::lock_guard lock(mutex_);
+  for (auto& entry : entries_) {
+    if (entry.id >= kFirstUserDatabaseId && text::collate_equal(entry.name, name)) {
+      change(entry);
+      return;
+    }
+  }
+  throw errors::cannot_alter_database(name);
+}
+
 void DatabaseRegistry::enter(int id) {
   std::lock_guard lock(mutex_);
+  for (const auto& entry : entries_)
+    if (entry.id == id && entry.single_user && users_[id] > 0)
+      throw errors::database_single_user(entry.name);
   ++users_[id];
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -14,11 +15,17 @@
 
 namespace standin {
 
+enum class DatabaseState { Online, Restoring, Offline };
+
 struct DatabaseEntry {
   int id = 0;
   std::string name;
   std::filesystem::path file;
   std::string collation;
+  // As ALTER DATABASE ... SET or --restoring left them; not kept across restarts.
+  DatabaseState state = DatabaseState::Online;
+  bool read_only = false;
+  bool single_user = false;
 };
 
 class DatabaseRegistry {
@@ -27,13 +34,17 @@ class DatabaseRegistry {
   explicit DatabaseRegistry(std::filesystem::path directory);
 
   std::optional<DatabaseEntry> find(std::string_view name) const;
+  std::optional<DatabaseEntry> find(int id) const;
   // All databases in database_id order.
   std::vector<DatabaseEntry> list() const;
 
   DatabaseEntry create(std::string_view name, std::string_view collation);  // 1801 if it exists
   void drop(std::string_view name);  // 3701 if missing, 3702 while in use
+  // Applies a change of state, access or updatability; 5011 if missing or a system database.
+  void alter(std::string_view name, const std::function<void(DatabaseEntry&)>& change);
 
-  // Sessions announce their current database so that DROP DATABASE can refuse.
+  // Sessions announce their current database so that DROP DATABASE can refuse. Entering a
+  // SINGLE_USER database that another session uses fails with 924.
   void enter(int id);
   void leave(int id);
 

@@ -112,6 +112,8 @@ TranslationContext EngineSession::context(SqliteDb& db) const {
 DatabaseEntry EngineSession::usable_database(std::string_view name) const {
   const auto entry = settings_.registry.find(name);
   if (!entry) throw errors::database_missing(name);
+  if (entry->state == DatabaseState::Offline) throw errors::database_offline(entry->name);
+  if (entry->state == DatabaseState::Restoring) throw errors::database_restoring(entry->name);
   for (const auto& refused : settings_.refused_databases)
     if (text::collate_equal(refused, entry->name))
       throw errors::database_refused(login_, entry->name);
@@ -121,8 +123,10 @@ DatabaseEntry EngineSession::usable_database(std::string_view name) const {
 // Handles of databases left behind are closed unless a transaction holds them, so that a
 // session visiting thousands of databases keeps only a few files open.
 void EngineSession::switch_to(const DatabaseEntry& entry) {
-  settings_.registry.enter(entry.id);
-  settings_.registry.leave(current_.id);
+  if (entry.id != current_.id) {
+    settings_.registry.enter(entry.id);
+    settings_.registry.leave(current_.id);
+  }
   current_ = entry;
   std::erase_if(handles_, [&](const auto& item) {
     return item.first != entry.id && !item.second->in_transaction;
@@ -245,6 +249,9 @@ bool EngineSession::run(const Statement& statement, ReplySink& sink, BatchOutcom
     case StatementKind::DropDatabase:
       run_database_statement(statement, sink);
       break;
+    case StatementKind::AlterDatabase:
+      run_alter_database(statement, sink);
+      break;
     case StatementKind::Use:
       change_database(statement.name, sink, statement.line);
       sink.done({});
@@ -339,7 +346,13 @@ auto EngineSession::write(Handle& target, Body&& body) {
   }
 }
 
+void EngineSession::check_writable() const {
+  const auto entry = settings_.registry.find(current_.id);
+  if (entry && entry->read_only) throw errors::database_read_only(entry->name);
+}
+
 void EngineSession::run_write(const Statement& statement, ReplySink& sink) {
+  check_writable();
   auto& target = current();
   const auto translation_context = context(*target.db);
   Translator translator(translation_context);
@@ -383,6 +396,7 @@ void EngineSession::run_write(const Statement& statement, ReplySink& sink) {
 }
 
 void EngineSession::run_definition(const Statement& statement, ReplySink& sink) {
+  check_writable();
   auto& target = current();
   const auto translation_context = context(*target.db);
   Translator translator(translation_context);
@@ -434,6 +448,20 @@ void EngineSession::run_database_statement(const Statement& statement, ReplySink
       settings_.registry.drop(target.object());
     }
   }
+  sink.done({});
+}
+
+void EngineSession::run_alter_database(const Statement& statement, ReplySink& sink) {
+  if (trancount_ > 0) throw errors::not_in_transaction("ALTER DATABASE");
+  const std::string& option = statement.value;
+  settings_.registry.alter(statement.name, [&](DatabaseEntry& entry) {
+    if (option == "ONLINE" || option == "OFFLINE")
+      entry.state = option == "ONLINE" ? DatabaseState::Online : DatabaseState::Offline;
+    else if (option == "READ_ONLY" || option == "READ_WRITE")
+      entry.read_only = option == "READ_ONLY";
+    else
+      entry.single_user = option == "SINGLE_USER";
+  });
   sink.done({});
 }
 

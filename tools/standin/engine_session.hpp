@@ -74,6 +74,9 @@ class EngineSession {
   void run_write(const tsql::Statement& statement, ReplySink& sink);
   void run_definition(const tsql::Statement& statement, ReplySink& sink);
   void run_database_statement(const tsql::Statement& statement, ReplySink& sink);
+  void run_alter_database(const tsql::Statement& statement, ReplySink& sink);
+  // 3906 when the current database is READ_ONLY.
+  void check_writable() const;
   void change_database(std::string_view name, ReplySink& sink, int line);
   void run_wait(const tsql::Statement& statement, ReplySink& sink);
   void run_print(const tsql::Statement& statement, ReplySink& sink);

@@ -54,6 +54,8 @@ const char* usage_text() {
          "                          connection (repeatable)\n"
          "  --reply-delay MS        wait MS milliseconds (fractions allowed) before every reply\n"
          "  --refuse-use DB         using database DB fails with error 916 (repeatable)\n"
+         "  --restoring DB          database DB (made by the seed) is in the middle of a restore:\n"
+         "                          using it fails with error 927 (repeatable)\n"
          "  --help                  show this text\n";
 }
 
@@ -132,6 +134,8 @@ Options parse_options(int argc, const char* const* argv) {
       options.reply_delay = std::chrono::nanoseconds(std::llround(milliseconds * 1e6));
     } else if (option == "--refuse-use") {
       options.refused_databases.push_back(value());
+    } else if (option == "--restoring") {
+      options.restoring_databases.push_back(value());
     } else {
       throw UsageError("unknown option '" + option + "'");
     }

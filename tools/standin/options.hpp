@@ -36,6 +36,7 @@ struct Options {
   std::vector<std::uint64_t> drop_replies;
   std::chrono::nanoseconds reply_delay{0};
   std::vector<std::string> refused_databases;
+  std::vector<std::string> restoring_databases;
   bool help = false;
 };
 

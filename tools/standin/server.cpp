@@ -229,6 +229,15 @@ int run_server(const Options& options) {
     }
   }
 
+  for (const auto& name : options.restoring_databases) {
+    try {
+      registry.alter(name, [](DatabaseEntry& entry) { entry.state = DatabaseState::Restoring; });
+    } catch (const SqlError&) {
+      std::cerr << "oravend-standin: --restoring: no database '" << name << "'\n";
+      return 1;
+    }
+  }
+
   WireLog wire_log(options.wire_log);
   FaultPlan faults;
   for (const auto& [batch, error] : options.fail_batches) faults.fail_batch(batch, error);

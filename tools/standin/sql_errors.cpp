@@ -140,6 +140,31 @@ SqlError database_refused(std::string_view login, std::string_view database) {
                              "\" is not able to access the database \"" + std::string(database) +
                              "\" under the current security context.");
 }
+SqlError database_offline(std::string_view name) {
+  return statement_error(942, 14, 4,
+                         "Database " + quoted(name) + " cannot be opened because it is offline.");
+}
+SqlError database_restoring(std::string_view name) {
+  return statement_error(
+      927, 14, 2,
+      "Database " + quoted(name) + " cannot be opened. It is in the middle of a restore.");
+}
+SqlError database_single_user(std::string_view name) {
+  return statement_error(
+      924, 14, 1,
+      "Database " + quoted(name) + " is already open and can only have one user at a time.");
+}
+SqlError database_read_only(std::string_view name) {
+  return statement_error(
+      3906, 16, 1,
+      "Failed to update database \"" + std::string(name) + "\" because the database is read-only.");
+}
+SqlError cannot_alter_database(std::string_view name) {
+  return statement_error(5011, 14, 5,
+                         "User does not have permission to alter database " + quoted(name) +
+                             ", the database does not exist, or the database is not in a state "
+                             "that allows access checks.");
+}
 SqlError database_exists(std::string_view name) {
   return statement_error(
       1801, 16, 3,

@@ -42,18 +42,31 @@ std::optional<Translator::Source> Translator::system_view(const std::string& sch
   if (sys && is("databases")) {
     std::string rows;
     for (const auto& entry : context_.registry.list()) {
+      // SQL Server's numbers: ONLINE 0, RESTORING 1, OFFLINE 6; MULTI_USER 0, SINGLE_USER 1.
+      const auto [state, state_desc] = entry.state == DatabaseState::Online ? std::pair{0, "ONLINE"}
+                                       : entry.state == DatabaseState::Restoring
+                                           ? std::pair{1, "RESTORING"}
+                                           : std::pair{6, "OFFLINE"};
       rows += (rows.empty() ? "" : ", ") + std::string("(") + quote_text(entry.name) + ", " +
-              std::to_string(entry.id) + ", " + quote_text(entry.collation) + ")";
+              std::to_string(entry.id) + ", " + quote_text(entry.collation) + ", " +
+              std::to_string(state) + ", " + quote_text(state_desc) + ", " +
+              (entry.single_user ? "1, 'SINGLE_USER'" : "0, 'MULTI_USER'") + ", " +
+              (entry.read_only ? "1" : "0") + ")";
     }
     view.from_sql =
         "(SELECT column1 AS name, column2 AS database_id, column3 AS collation_name,"
-        " 0 AS state, 'ONLINE' AS state_desc, 160 AS compatibility_level FROM (VALUES " +
+        " column4 AS state, column5 AS state_desc, column6 AS user_access,"
+        " column7 AS user_access_desc, column8 AS is_read_only, 160 AS compatibility_level"
+        " FROM (VALUES " +
         rows + "))";
     columns = {make_column("name", nvarchar(128)),
                make_column("database_id", integer()),
                make_column("collation_name", nvarchar(128)),
                make_column("state", integer(TypeKind::TinyInt)),
                make_column("state_desc", nvarchar(60)),
+               make_column("user_access", integer(TypeKind::TinyInt)),
+               make_column("user_access_desc", nvarchar(60)),
+               make_column("is_read_only", integer(TypeKind::Bit)),
                make_column("compatibility_level", integer(TypeKind::TinyInt))};
   } else if (sys && (is("objects") || is("tables"))) {
     view.from_sql = "(" + objects_sql + (is("tables") ? " WHERE type = 'U'" : "") + ")";

@@ -108,6 +108,7 @@ enum class StatementKind {
   CreateTable,
   DropTable,
   AlterTableAdd,
+  AlterDatabase,
   CreateDatabase,
   DropDatabase,
   Use,
@@ -150,7 +151,7 @@ struct Statement {
   std::string name;                  // USE database, EXEC procedure
   std::string collation;             // CREATE DATABASE ... COLLATE; empty when not given
   std::vector<std::string> options;  // SET: the option names, upper case
-  std::string value;                 // SET: ON, OFF or the value as written
+  std::string value;  // SET: ON, OFF or the value as written; ALTER DATABASE: the option
 
   const ObjectName& target() const { return targets.front(); }
 };

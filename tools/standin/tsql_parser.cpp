@@ -392,6 +392,10 @@ class Parser {
 
   void alter(Statement& statement) {
     next();
+    if (accept_word("DATABASE")) {
+      alter_database(statement);
+      return;
+    }
     expect_word("TABLE");
     statement.kind = StatementKind::AlterTableAdd;
     statement.targets.push_back(object_name());
@@ -399,6 +403,26 @@ class Parser {
     do {
       statement.definitions.push_back(column_definition(statement));
     } while (accept_symbol(","));
+  }
+
+  // ALTER DATABASE name SET state [WITH ROLLBACK IMMEDIATE | WITH ROLLBACK AFTER n [SECONDS] |
+  // WITH NO_WAIT]: the states that decide whether a database can be used or changed.
+  void alter_database(Statement& statement) {
+    statement.kind = StatementKind::AlterDatabase;
+    statement.name = identifier();
+    expect_word("SET");
+    static constexpr std::array<std::string_view, 6> kStates = {
+        "ONLINE", "OFFLINE", "READ_ONLY", "READ_WRITE", "SINGLE_USER", "MULTI_USER"};
+    if (std::find(kStates.begin(), kStates.end(), peek().upper) == kStates.end()) fail();
+    statement.value = next().upper;
+    if (!accept_word("WITH")) return;
+    if (accept_word("NO_WAIT")) return;
+    expect_word("ROLLBACK");
+    if (accept_word("IMMEDIATE")) return;
+    expect_word("AFTER");
+    if (peek().kind != TokenKind::Number) fail();
+    next();
+    accept_word("SECONDS");
   }
 
   // SET options are accepted and, IMPLICIT_TRANSACTIONS aside, have no effect; only their shape
