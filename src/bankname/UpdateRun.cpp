@@ -49,6 +49,15 @@ std::vector<Failure> TrialPass(odbc::Connection& connection, std::vector<Databas
       database.batch = BuildUpdateSql(connection, *database.plan);
       odbc::Transaction discarded(connection);
       if (!database.batch.empty()) rows += RowsChanged(discarded.Execute(database.batch));
+    } catch (const odbc::Error& e) {
+      // Every later database would fail the same way: the run ends here.
+      if (e.ConnectionLost()) {
+        throw std::runtime_error("会社データベース「" + database.name +
+                                 "」を確かめる途中でサーバーとの接続が切れました。どのデータベース"
+                                 "も変更していません。\r\n" +
+                                 e.what());
+      }
+      failures.push_back({database.name, e.what()});
     } catch (const std::exception& e) {
       failures.push_back({database.name, e.what()});
     }
@@ -58,20 +67,27 @@ std::vector<Failure> TrialPass(odbc::Connection& connection, std::vector<Databas
   return failures;
 }
 
-/// Each database's batch in a transaction of its own, committed as the step's last act.
+/// Each database's batch in a transaction of its own, committed as the step's last act. A
+/// failure before the commit leaves the database as it was; a failed commit (a lost connection,
+/// say) leaves unknown whether the server committed.
 void RealPass(odbc::Connection& connection, const std::vector<Database>& databases, RunHost& host) {
   for (const auto& database : databases) {
     if (!database.batch.empty()) {
+      bool committing = false;
       try {
         connection.SetDefaultDatabase(database.name);
         odbc::Transaction transaction(connection);
         transaction.Execute(database.batch);
+        committing = true;
         transaction.Commit();
       } catch (const std::exception& e) {
-        throw std::runtime_error("会社データベース「" + database.name +
-                                 "」の変更中にエラーが発生しました。このデータベースの変更は取り消"
-                                 "しました。\r\n" +
-                                 e.what());
+        throw std::runtime_error(
+            "会社データベース「" + database.name +
+            (committing ? "」の変更を確定する途中でエラーが発生しました。このデータベースが変更"
+                          "されたかどうかは分かりません。確かめてください。\r\n"
+                        : "」の変更中にエラーが発生しました。このデータベースの変更は取り消しま"
+                          "した。\r\n") +
+            e.what());
       }
     }
     host.ProgressBarIncrease();

@@ -222,6 +222,13 @@ long Error::NativeError() const {
   return 0;
 }
 
+bool Error::ConnectionLost() const {
+  return std::any_of(records_.begin(), records_.end(), [](const auto& record) {
+    return record.state == "08S01" || record.native == 20004 || record.native == 20006 ||
+           record.native == 20017 || record.native == 20047;
+  });
+}
+
 DriverConnect Translate(const Properties& properties, const std::string& driver) {
   const bool freeTds = IsFreeTds(driver);
   DriverConnect out;

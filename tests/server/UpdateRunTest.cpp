@@ -236,7 +236,7 @@ TEST_F(UpdateRunTest, DatabasesThatCannotBeUsedOrChangedAreAllNamedBeforeAnythin
 }
 
 // A deadlock at the first commit: the server has rolled the database's transaction back, and the
-// run says so with the server's own message instead of going on as if it had been committed.
+// run ends with the server's own message instead of going on as if it had been committed.
 TEST_F(UpdateRunTest, ADeadlockAtTheCommitEndsTheRunWithTheDatabaseUnchanged) {
   StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"),
                   .args = {"--fail-text", "COMMIT TRANSACTION:1205"}});
@@ -245,8 +245,9 @@ TEST_F(UpdateRunTest, ADeadlockAtTheCommitEndsTheRunWithTheDatabaseUnchanged) {
   EXPECT_TRUE(host_.Ended());
   EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
   EXPECT_EQ(host_.Box(),
-            "会社データベース「qnt8dat01」の変更中にエラーが発生しました。このデータベースの変更は"
-            "取り消しました。\r\nTransaction (Process ID 51) was deadlocked on lock resources with "
+            "会社データベース「qnt8dat01」の変更を確定する途中でエラーが発生しました。このデータ"
+            "ベースが変更されたかどうかは分かりません。確かめてください。\r\nTransaction (Process "
+            "ID 51) was deadlocked on lock resources with "
             "another process and has been chosen as the deadlock victim. Rerun the transaction.");
   EXPECT_EQ(Banks(server, "qnt8dat01"), kUnchanged);
   EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
@@ -377,6 +378,75 @@ TEST_P(DroppedConnectionTest, EndsTheRunWithItsErrorAndLeavesUncommittedDatabase
 }
 
 INSTANTIATE_TEST_SUITE_P(UpdateRunTest, DroppedConnectionTest,
-                         testing::Values("--drop-batch", "--drop-reply"));
+                         testing::Values("--drop-batch", "--drop-reply", "--drop-after-done"));
+
+// The connection goes at the first commit (batch 13), after the server committed or before: the
+// run cannot know which, says so, and changes nothing more.
+TEST_F(UpdateRunTest, ALostCommitLeavesTheOutcomeOpenAndSaysSo) {
+  for (const auto& [fault, committed] :
+       {std::pair{"--drop-reply", true}, {"--drop-batch", false}}) {
+    SCOPED_TRACE(fault);
+    RecordingRunHost host;
+    StandIn server(
+        {.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"), .args = {fault, "13"}});
+    WriteControlFiles();
+    basCommon::UpdateRun(*server.Connect(), dir_.Path(), "ORV_Notara_MasterOnly",
+                         "ORV_Vostrel_MasterOnly", host);
+    EXPECT_TRUE(host.Ended());
+    const std::string heading =
+        "会社データベース「qnt8dat01」の変更を確定する途中でエラーが発生しました。このデータベース"
+        "が変更されたかどうかは分かりません。確かめてください。\r\n";
+    EXPECT_TRUE(host.Box().starts_with(heading)) << host.Box();
+    EXPECT_GT(host.Box().size(), heading.size()) << "a description follows";
+    EXPECT_EQ(Banks(server, "qnt8dat01"), committed ? kChanged : kUnchanged);
+    EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
+  }
+}
+
+// An error of severity 20 at the commit ends the session, and the server rolls the database's
+// transaction back.
+TEST_F(UpdateRunTest, AFatalErrorAtTheCommitShowsTheServersMessage) {
+  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"),
+                  .args = {"--fail-batch", "13:4014"}});
+  WriteControlFiles();
+  Run(server);
+  EXPECT_TRUE(host_.Ended());
+  EXPECT_EQ(
+      host_.Box(),
+      "会社データベース「qnt8dat01」の変更を確定する途中でエラーが発生しました。このデータ"
+      "ベースが変更されたかどうかは分かりません。確かめてください。\r\nA fatal error occurred "
+      "while reading the input stream from the network. The session will be terminated "
+      "(input error: 10054, output error: 0).");
+  EXPECT_EQ(Banks(server, "qnt8dat01"), kUnchanged);
+  EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
+}
+
+// The connection goes in the middle of the rows of a reply: in the listing of the databases
+// (batch 1), and in the answers of the second database's catalog during the trial pass (batch 8):
+// the run ends with the driver's description at once, instead of trying the databases left.
+class CutRowStreamTest : public UpdateRunTest,
+                         public testing::WithParamInterface<std::pair<const char*, const char*>> {};
+
+TEST_P(CutRowStreamTest, EndsTheRunWithADescriptionAndChangesNothing) {
+  const auto& [batch, heading] = GetParam();
+  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
+                          NotaraDatabase("qnt8dat03"),
+                  .args = {"--drop-in-rows", batch}});
+  WriteControlFiles();
+  Run(server);
+  EXPECT_TRUE(host_.Ended());
+  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
+  EXPECT_EQ(host_.Box(), std::string(heading) + "Unexpected EOF from the server");
+  EXPECT_EQ(host_.Boxes().size(), 1u);
+  for (const char* db : {"qnt8dat01", "qnt8dat02", "qnt8dat03"})
+    EXPECT_EQ(Banks(server, db), kUnchanged) << db;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    UpdateRunTest, CutRowStreamTest,
+    testing::Values(std::pair{"1", ""},
+                    std::pair{"8",
+                              "会社データベース「qnt8dat02」を確かめる途中でサーバーとの接続が切れ"
+                              "ました。どのデータベースも変更していません。\r\n"}));
 
 }  // namespace

@@ -120,6 +120,42 @@ class FaultTest(ServerCase):
                                             "UPDATE T SET V = V + 10", "SELECT V FROM T",
                                             "UPDATE T SET V = 3"])
 
+    def test_drop_after_done_delivers_the_first_statement_and_rolls_the_rest_back(self):
+        server = self.start("--drop-after-done", "1",
+                            seed="CREATE TABLE T (V int)\nINSERT INTO T VALUES (1)")
+        with server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT V FROM T BEGIN TRANSACTION UPDATE T SET V = 2")
+            self.assertEqual(cursor.fetchall(), [(1,)], "the first result arrives whole")
+            with self.assertRaises(Exception):
+                cursor.nextset()
+        with server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT V FROM T")
+            self.assertEqual(cursor.fetchall(), [(1,)])
+
+    def test_drop_in_rows_cuts_the_row_stream_after_its_first_row(self):
+        server = self.start("--drop-in-rows", "1",
+                            seed="CREATE TABLE T (V int)\nINSERT INTO T VALUES (1), (2), (3)")
+        with server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT V FROM T ORDER BY V")
+            self.assertEqual(cursor.fetchone(), (1,))
+            with self.assertRaises(Exception):
+                cursor.fetchall()
+        self.assertEqual(server.batches(), ["SELECT V FROM T ORDER BY V"])
+
+    def test_an_error_of_severity_20_ends_the_session_and_its_transaction(self):
+        server = self.start("--fail-batch", "2:4014",
+                            seed="CREATE TABLE T (V int)\nINSERT INTO T VALUES (1)")
+        with server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("BEGIN TRANSACTION UPDATE T SET V = 2")
+            error = error_of(lambda: cursor.execute("COMMIT"))
+            self.assertEqual((error.number, error.severity), (4014, 20))
+            self.assertIn("The session will be terminated", str(error))
+            with self.assertRaises(Exception):
+                cursor.execute("SELECT 1")
+        with server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT V FROM T")
+            self.assertEqual(cursor.fetchall(), [(1,)])
+
     def test_reply_delay_holds_back_every_reply(self):
         server = self.start("--reply-delay", "2.5")
         requests = 40
@@ -234,7 +270,8 @@ class CommandLineTest(ServerCase):
     def test_bad_options_exit_with_2(self):
         for args in (["--listen", "localhost:1"], ["--listen", "127.0.0.1"], ["--bogus"],
                      ["--fail-batch", "x:1"], ["--hold", "text"], ["--login", "nopassword"],
-                     ["--reply-delay", "-1"], ["--reply-delay", "1ms"], ["--drop-reply", "0"]):
+                     ["--reply-delay", "-1"], ["--reply-delay", "1ms"], ["--drop-reply", "0"],
+                     ["--drop-in-rows", "x"], ["--drop-after-done", "0"]):
             with self.subTest(args=args):
                 result = self.run_binary(*args)
                 self.assertEqual(result.returncode, 2)
@@ -246,6 +283,8 @@ class CommandLineTest(ServerCase):
         self.assertIn("--fail-batch N:ERROR", result.stdout)
         self.assertIn("--reply-delay MS", result.stdout)
         self.assertIn("--drop-reply N", result.stdout)
+        self.assertIn("--drop-after-done N", result.stdout)
+        self.assertIn("--drop-in-rows N", result.stdout)
 
     def test_logins_with_special_passwords_and_the_default_login(self):
         server = self.start("--login", "sa:Oravend-Test1", "--login", "Other:p:a;s{s}= x")

@@ -13,14 +13,15 @@ void FaultPlan::hold_text(std::string text, std::chrono::milliseconds duration) 
   holds_.push_back({std::move(text), duration});
 }
 void FaultPlan::drop_batch(std::uint64_t number) { dropped_batches_.insert(number); }
-void FaultPlan::drop_reply(std::uint64_t number) { dropped_replies_.insert(number); }
+void FaultPlan::drop_reply(std::uint64_t number, ReplyCut cut) { cut_replies_[number] = cut; }
 
 BatchFault FaultPlan::on_batch(std::string_view sql) {
   std::lock_guard lock(mutex_);
   const auto number = ++batches_;
   BatchFault fault;
   fault.drop = dropped_batches_.count(number) > 0;
-  fault.drop_reply = dropped_replies_.count(number) > 0;
+  if (const auto cut = cut_replies_.find(number); cut != cut_replies_.end())
+    fault.cut = cut->second;
   for (const auto& [batch, error] : failing_batches_)
     if (batch == number) fault.fail = error;
   if (!fault.fail) {

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -13,9 +14,17 @@
 
 namespace standin {
 
+// Where the connection is closed inside the reply of a batch that ran.
+enum class ReplyCut {
+  None,
+  Half,            // inside the first packet
+  AfterFirstDone,  // right after the first DONE token
+  InRows,          // right after the first row
+};
+
 struct BatchFault {
   bool drop = false;
-  bool drop_reply = false;
+  ReplyCut cut = ReplyCut::None;
   std::optional<int> fail;  // SQL Server error number
   std::optional<std::chrono::milliseconds> hold;
 };
@@ -26,7 +35,7 @@ class FaultPlan {
   void fail_text(std::string text, int error);
   void hold_text(std::string text, std::chrono::milliseconds duration);
   void drop_batch(std::uint64_t number);
-  void drop_reply(std::uint64_t number);
+  void drop_reply(std::uint64_t number, ReplyCut cut);
 
   // Counts one received SQL batch (server-wide) and tells what to do with it.
   BatchFault on_batch(std::string_view sql);
@@ -47,7 +56,7 @@ class FaultPlan {
   std::vector<TextFault> failing_texts_;
   std::vector<Hold> holds_;
   std::set<std::uint64_t> dropped_batches_;
-  std::set<std::uint64_t> dropped_replies_;
+  std::map<std::uint64_t, ReplyCut> cut_replies_;
 };
 
 }  // namespace standin

@@ -46,12 +46,17 @@ const char* usage_text() {
          "                          server has stopped\n"
          "  --exit-with-parent      exit when the parent process goes away\n"
          "  --exit-when-idle SECONDS  exit when no client has been connected for SECONDS\n"
-         "  --fail-batch N:ERROR    the Nth SQL batch fails with error ERROR\n"
+         "  --fail-batch N:ERROR    the Nth SQL batch fails with error ERROR; an error of\n"
+         "                          severity 20 or more (4014) then closes the connection\n"
          "  --fail-text TEXT:ERROR  the first SQL batch containing TEXT fails with ERROR\n"
          "  --hold TEXT:SECONDS     hold SQL batches containing TEXT before running them\n"
          "  --drop-batch N          close the connection when the Nth SQL batch arrives\n"
          "  --drop-reply N          run the Nth SQL batch, send part of its reply, then close the\n"
          "                          connection (repeatable)\n"
+         "  --drop-after-done N     run the Nth SQL batch, send its reply up to its first DONE,\n"
+         "                          then close the connection (repeatable)\n"
+         "  --drop-in-rows N        run the Nth SQL batch, send its reply up to its first row,\n"
+         "                          then close the connection (repeatable)\n"
          "  --reply-delay MS        wait MS milliseconds (fractions allowed) before every reply\n"
          "  --refuse-use DB         using database DB fails with error 916 (repeatable)\n"
          "  --restoring DB          database DB (made by the seed) is in the middle of a restore:\n"
@@ -123,10 +128,14 @@ Options parse_options(int argc, const char* const* argv) {
       const auto n = number<std::uint64_t>(option, value());
       if (n == 0) throw UsageError("--drop-batch: batches are counted from 1");
       options.drop_batches.push_back(n);
-    } else if (option == "--drop-reply") {
+    } else if (option == "--drop-reply" || option == "--drop-after-done" ||
+               option == "--drop-in-rows") {
       const auto n = number<std::uint64_t>(option, value());
-      if (n == 0) throw UsageError("--drop-reply: batches are counted from 1");
-      options.drop_replies.push_back(n);
+      if (n == 0) throw UsageError(option + ": batches are counted from 1");
+      (option == "--drop-reply"        ? options.drop_replies
+       : option == "--drop-after-done" ? options.drops_after_done
+                                       : options.drops_in_rows)
+          .push_back(n);
     } else if (option == "--reply-delay") {
       const double milliseconds = number<double>(option, value());
       if (!(milliseconds >= 0) || !std::isfinite(milliseconds))

@@ -34,6 +34,8 @@ struct Options {
   std::vector<std::pair<std::string, std::chrono::milliseconds>> holds;
   std::vector<std::uint64_t> drop_batches;
   std::vector<std::uint64_t> drop_replies;
+  std::vector<std::uint64_t> drops_after_done;
+  std::vector<std::uint64_t> drops_in_rows;
   std::chrono::nanoseconds reply_delay{0};
   std::vector<std::string> refused_databases;
   std::vector<std::string> restoring_databases;

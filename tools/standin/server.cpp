@@ -244,7 +244,10 @@ int run_server(const Options& options) {
   for (const auto& [text, error] : options.fail_texts) faults.fail_text(text, error);
   for (const auto& [text, duration] : options.holds) faults.hold_text(text, duration);
   for (const auto batch : options.drop_batches) faults.drop_batch(batch);
-  for (const auto batch : options.drop_replies) faults.drop_reply(batch);
+  for (const auto batch : options.drop_replies) faults.drop_reply(batch, ReplyCut::Half);
+  for (const auto batch : options.drops_after_done)
+    faults.drop_reply(batch, ReplyCut::AfterFirstDone);
+  for (const auto batch : options.drops_in_rows) faults.drop_reply(batch, ReplyCut::InRows);
 
   ConnectionContext context{
       options.logins,     engine, wire_log, faults, stop, [&stop] { stop.raise(); },

@@ -250,6 +250,10 @@ SqlError injected(int number) {
       return statement_error(8152, 16, 14, "String or binary data would be truncated.");
     case 911:
       return database_missing("injected");
+    case 4014:
+      return batch_error(4014, 20, 11,
+                         "A fatal error occurred while reading the input stream from the network. "
+                         "The session will be terminated (input error: 10054, output error: 0).");
     default:
       return batch_error(number, 16, 1,
                          "Error " + std::to_string(number) + " raised by the stand-in server.");

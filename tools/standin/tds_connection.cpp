@@ -163,30 +163,49 @@ bool TdsConnection::handle_batch(const tds::Message& request) {
     return false;
   }
   if (fault.fail) {
-    session_->report(errors::injected(*fault.fail), *this);
+    const auto error = errors::injected(*fault.fail);
+    session_->report(error, *this);
     send_reply();
-    return true;
+    // Errors of severity 20 and above end the session.
+    if (error.message().severity < 20) return true;
+    close();
+    return false;
   }
   if (fault.hold && !wait(*fault.hold)) {
     answer_cancelled_request();
     return !context_.stop.raised();
   }
+  cut_ = fault.cut;
+  cut_at_.reset();
   const auto outcome = session_->run_batch(sql, *this);
   if (outcome.cancelled) {
     answer_cancelled_request();
     return !context_.stop.raised();
   }
-  if (fault.drop_reply) {
-    send(writer_->finish(), true);
+  if (fault.cut != ReplyCut::None) {
+    send_cut_reply();
     close();
-  } else {
-    send_reply();
+    return false;
   }
+  send_reply();
   if (outcome.shutdown) {
     context_.request_shutdown();
     return false;
   }
-  return !fault.drop_reply;
+  return true;
+}
+
+// The reply as far as the client gets it before the connection goes.
+void TdsConnection::send_cut_reply() {
+  const auto payload = writer_->finish();
+  const auto cut = cut_;
+  cut_ = ReplyCut::None;
+  if (cut == ReplyCut::Half) {
+    send(payload, Sending::Half);
+  } else {
+    send(std::span(payload).first(std::min(cut_at_.value_or(payload.size()), payload.size())),
+         Sending::Unfinished);
+  }
 }
 
 void TdsConnection::handle_transaction_request(const tds::Message& request) {
@@ -222,12 +241,19 @@ void TdsConnection::handle_transaction_request(const tds::Message& request) {
 void TdsConnection::send_reply() { send(writer_->finish()); }
 
 // Every reply waits for the configured delay, as if it crossed a slow network.
-void TdsConnection::send(std::span<const std::uint8_t> payload, bool partial) {
+void TdsConnection::send(std::span<const std::uint8_t> payload, Sending how) {
   if (context_.reply_delay.count() > 0) std::this_thread::sleep_for(context_.reply_delay);
-  if (partial)
-    channel_.send_partial(payload);
-  else
-    channel_.send(payload);
+  switch (how) {
+    case Sending::Whole:
+      channel_.send(payload);
+      break;
+    case Sending::Half:
+      channel_.send_partial(payload);
+      break;
+    case Sending::Unfinished:
+      channel_.send_unfinished(payload);
+      break;
+  }
 }
 
 // Ends the session first, so that its open transaction is rolled back before the client can
@@ -259,13 +285,17 @@ void TdsConnection::columns(const std::vector<ResultColumn>& result_columns) {
   writer_->column_metadata(columns_);
 }
 
-void TdsConnection::row(const std::vector<Value>& values) { writer_->row(columns_, values); }
+void TdsConnection::row(const std::vector<Value>& values) {
+  writer_->row(columns_, values);
+  if (cut_ == ReplyCut::InRows && !cut_at_) cut_at_ = writer_->size();
+}
 
 void TdsConnection::done(const Done& done_record) {
   std::uint16_t status = 0;
   if (done_record.error) status |= tds::kDoneError;
   if (done_record.has_count) status |= tds::kDoneCount;
   writer_->done(status, static_cast<std::uint16_t>(done_record.command), done_record.count);
+  if (cut_ == ReplyCut::AfterFirstDone && !cut_at_) cut_at_ = writer_->size();
 }
 
 void TdsConnection::message(const ServerMessage& server_message, bool is_error, int line) {

@@ -62,7 +62,9 @@ class TdsConnection final : public ReplySink {
   void answer_attention();
   void answer_cancelled_request();
   void send_reply();
-  void send(std::span<const std::uint8_t> payload, bool partial = false);
+  enum class Sending { Whole, Half, Unfinished };
+  void send(std::span<const std::uint8_t> payload, Sending how = Sending::Whole);
+  void send_cut_reply();
   void close();
   std::span<const std::uint8_t> request_body(const tds::Message& request) const;
   void log(nlohmann::ordered_json fields);
@@ -76,6 +78,8 @@ class TdsConnection final : public ReplySink {
   std::unique_ptr<EngineSession> session_;
   std::string login_name_;
   std::vector<ResultColumn> columns_;
+  ReplyCut cut_ = ReplyCut::None;
+  std::optional<std::size_t> cut_at_;  // where the reply in progress is to be cut
   bool attention_received_ = false;
 };
 

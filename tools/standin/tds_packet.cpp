@@ -69,6 +69,14 @@ void PacketChannel::send_partial(std::span<const std::uint8_t> payload) {
   write_all(fd_, std::span(first).first(kHeaderSize + data));
 }
 
+void PacketChannel::send_unfinished(std::span<const std::uint8_t> payload) {
+  for (std::size_t offset = 0; offset < payload.size(); offset += packet_size_ - kHeaderSize) {
+    auto out = packet(payload, offset);
+    out[1] = 0;
+    write_all(fd_, out);
+  }
+}
+
 void put_u8(std::vector<std::uint8_t>& out, std::uint32_t value) {
   out.push_back(static_cast<std::uint8_t>(value & 0xFF));
 }

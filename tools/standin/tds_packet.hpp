@@ -36,6 +36,9 @@ class PacketChannel {
   // Sends the header of the message's first packet and about half of the message, always less
   // than that packet and at least one byte of it: a reply cut off in the middle.
   void send_partial(std::span<const std::uint8_t> payload);
+  // Sends payload in whole packets none of which ends the message: the client has read every
+  // token when the connection goes.
+  void send_unfinished(std::span<const std::uint8_t> payload);
 
   int fd() const noexcept { return fd_; }
 

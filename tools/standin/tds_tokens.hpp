@@ -45,6 +45,9 @@ class TokenWriter {
   void column_metadata(const std::vector<ResultColumn>& columns);
   void row(const std::vector<ResultColumn>& columns, const std::vector<Value>& values);
 
+  // Bytes written since the last finish().
+  std::size_t size() const noexcept { return buffer_.size(); }
+
   // Ends the stream with a DONE if needed and sets DONE_MORE on every DONE but the last.
   std::vector<std::uint8_t> finish();
 
