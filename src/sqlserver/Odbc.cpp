@@ -204,7 +204,18 @@ std::string Description(const std::vector<Diagnostic>& records) {
   if (records.empty()) return "ODBC error";
   const auto error =
       std::find_if(records.begin(), records.end(), [](const auto& r) { return r.IsError(); });
-  return (error == records.end() ? records.front() : *error).message;
+  const auto& first = error == records.end() ? records.front() : *error;
+  std::string text = first.message;
+  // A driver's own summary ("Unable to connect to data source") says nothing of the cause: the
+  // records with a number do.
+  if (first.native == 0) {
+    for (const auto& record : records) {
+      if (record.native != 0 && text.find(record.message) == std::string::npos) {
+        text += "\r\n" + record.message;
+      }
+    }
+  }
+  return text;
 }
 }  // namespace
 

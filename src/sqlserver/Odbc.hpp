@@ -23,7 +23,8 @@ struct Diagnostic {
   bool IsError() const;
 };
 
-/// A failed ODBC call. what() is the text of the first record that is an error: the description
+/// A failed ODBC call. what() is the text of the first record that is an error, followed, when
+/// that record has no native number, by the texts of the records that have one: the description
 /// a user is shown.
 class Error : public std::runtime_error {
  public:

@@ -1,6 +1,7 @@
 // The settings object's connect attempt and its catalog existence queries.
 #include <gtest/gtest.h>
 
+#include "sqlserver/ConnectDialog.hpp"
 #include "sqlserver/SQLServer.hpp"
 #include "support/StandIn.hpp"
 
@@ -115,6 +116,23 @@ TEST_F(CatalogTest, ANegativeTimeOutFailsTheAttemptAfterTheLogin) {
   auto connection = settings.GetConnection();
   EXPECT_FALSE(settings.ConnectingResult());
   EXPECT_FALSE(settings.ConnectingError().empty());
+}
+
+// A server that demands encryption which the driver does not get to give: the dialog's message
+// tells the driver's reasons, not just that it could not connect.
+TEST(EncryptionTest, AServerThatRequiresEncryptionFailsTheAttemptWithItsReasons) {
+  StandIn server({.args = {"--require-encryption"}});
+  SQLServer settings = SettingsFor(server.DataSource(), StandIn::kPassword);
+  EXPECT_FALSE(settings.GetConnection()->IsOpen());
+  EXPECT_FALSE(settings.ConnectingResult());
+  EXPECT_EQ(basSQLServer::ConnectFailureMessage(settings.ConnectingError()),
+            "サーバーに接続できません。\r\nUnable to connect to data source\r\nUnexpected EOF from "
+            "the server\r\nAdaptive Server connection failed\r\n\r\nサーバーに接続できないのは以下"
+            "の原因が考えられます。\r\n・サーバー名、インスタンス名に誤りがある。\r\n・ユーザー名"
+            "、パスワードに誤りがある。\r\n・サーバー側のファイアーウォールの設定が不十分である。");
+  const auto log = server.WireLog();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().value("encryption", ""), "required");
 }
 
 TEST(InstanceNameTest, AServerNameWithAnInstanceIsResolvedThroughTheBrowser) {

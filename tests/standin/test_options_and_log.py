@@ -156,6 +156,23 @@ class FaultTest(ServerCase):
             cursor.execute("SELECT V FROM T")
             self.assertEqual(cursor.fetchall(), [(1,)])
 
+    def test_require_encryption_answers_encrypt_req_and_lets_no_login_in(self):
+        server = self.start("--require-encryption")
+        error = error_of(lambda: server.connect(disable_connect_retry=True))
+        self.assertIn("required by server", str(error), "pytds read ENCRYPT_REQ")
+        code, _, _, stderr = server.tsql("SELECT 1\ngo\n")
+        self.assertNotEqual(code, 0)
+        self.assertIn("Adaptive Server connection failed", stderr)
+        self.assertEqual({(entry["kind"], entry["encryption"]) for entry in server.wire_log()},
+                         {("prelogin", "required")}, "no login reached the server")
+
+    def test_stop_file_stops_the_server(self):
+        with tempfile.TemporaryDirectory() as directory:
+            stop = os.path.join(directory, "stop")
+            server = self.start("--stop-file", stop)
+            open(stop, "w").close()
+            self.assertEqual(server.process.wait(timeout=10), 0)
+
     def test_reply_delay_holds_back_every_reply(self):
         server = self.start("--reply-delay", "2.5")
         requests = 40
@@ -285,6 +302,8 @@ class CommandLineTest(ServerCase):
         self.assertIn("--drop-reply N", result.stdout)
         self.assertIn("--drop-after-done N", result.stdout)
         self.assertIn("--drop-in-rows N", result.stdout)
+        self.assertIn("--require-encryption", result.stdout)
+        self.assertIn("--stop-file FILE", result.stdout)
 
     def test_logins_with_special_passwords_and_the_default_login(self):
         server = self.start("--login", "sa:Oravend-Test1", "--login", "Other:p:a;s{s}= x")

@@ -20,7 +20,9 @@ StandIn::StandIn(Options options) : address_(options.address) {
       "--ready-file", HostPath(ready), "--exit-with-parent",
       // Under Wine the test is not the server's parent: a test that
       // dies cannot leave its server running for long.
-      "--exit-when-idle", "60"};
+      "--exit-when-idle", "60",
+      // For servers that refuse every login, such as one that demands encryption.
+      "--stop-file", HostPath(StopFile())};
   if (!options.instance.empty()) {
     args.insert(args.end(), {"--instance", options.instance});
   }
@@ -44,12 +46,14 @@ StandIn::~StandIn() {
     connection.SetCommandTimeout(5);
     connection.Execute("SHUTDOWN WITH NOWAIT");
   } catch (const std::exception&) {
-    // Already gone, or gone while answering.
+    // Already gone, gone while answering, or refusing the login.
+    WriteFile(StopFile(), "");
   }
   WaitFor([&] { return !std::filesystem::exists(ReadyFile()); }, std::chrono::seconds(10));
 }
 
 std::filesystem::path StandIn::ReadyFile() const { return dir_.Path() / "ready"; }
+std::filesystem::path StandIn::StopFile() const { return dir_.Path() / "stop"; }
 
 std::string StandIn::DataSource() const { return address_ + "," + std::to_string(port_); }
 

@@ -46,6 +46,7 @@ class StandIn {
 
  private:
   std::filesystem::path ReadyFile() const;
+  std::filesystem::path StopFile() const;
 
   TempDir dir_;
   std::string address_;

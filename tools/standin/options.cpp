@@ -44,8 +44,11 @@ const char* usage_text() {
          "  --wire-log FILE         append one JSON line per request received\n"
          "  --ready-file FILE       write \"ADDR PORT\" to FILE when listening; removed when the\n"
          "                          server has stopped\n"
+         "  --require-encryption    answer PRELOGIN with ENCRYPT_REQ, as a server that forces\n"
+         "                          encryption; no TLS follows: every connection is then closed\n"
          "  --exit-with-parent      exit when the parent process goes away\n"
          "  --exit-when-idle SECONDS  exit when no client has been connected for SECONDS\n"
+         "  --stop-file FILE        exit when FILE appears (for clients that cannot log in)\n"
          "  --fail-batch N:ERROR    the Nth SQL batch fails with error ERROR; an error of\n"
          "                          severity 20 or more (4014) then closes the connection\n"
          "  --fail-text TEXT:ERROR  the first SQL batch containing TEXT fails with ERROR\n"
@@ -81,12 +84,16 @@ Options parse_options(int argc, const char* const* argv) {
     };
     if (option == "--help") {
       options.help = true;
+    } else if (option == "--require-encryption") {
+      options.require_encryption = true;
     } else if (option == "--exit-with-parent") {
       options.exit_with_parent = true;
     } else if (option == "--exit-when-idle") {
       const auto seconds = number<int>(option, value());
       if (seconds <= 0) throw UsageError("--exit-when-idle: the seconds must be positive");
       options.exit_when_idle = std::chrono::seconds(seconds);
+    } else if (option == "--stop-file") {
+      options.stop_file = value();
     } else if (option == "--listen") {
       try {
         options.listen = parse_endpoint(value());

@@ -29,6 +29,7 @@ struct Options {
   std::optional<std::filesystem::path> ready_file;
   bool exit_with_parent = false;
   std::optional<std::chrono::seconds> exit_when_idle;
+  std::optional<std::filesystem::path> stop_file;
   std::vector<std::pair<std::uint64_t, int>> fail_batches;
   std::vector<std::pair<std::string, int>> fail_texts;
   std::vector<std::pair<std::string, std::chrono::milliseconds>> holds;
@@ -37,6 +38,7 @@ struct Options {
   std::vector<std::uint64_t> drops_after_done;
   std::vector<std::uint64_t> drops_in_rows;
   std::chrono::nanoseconds reply_delay{0};
+  bool require_encryption = false;
   std::vector<std::string> refused_databases;
   std::vector<std::string> restoring_databases;
   bool help = false;

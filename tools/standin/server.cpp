@@ -249,9 +249,14 @@ int run_server(const Options& options) {
     faults.drop_reply(batch, ReplyCut::AfterFirstDone);
   for (const auto batch : options.drops_in_rows) faults.drop_reply(batch, ReplyCut::InRows);
 
-  ConnectionContext context{
-      options.logins,     engine, wire_log, faults, stop, [&stop] { stop.raise(); },
-      options.reply_delay};
+  ConnectionContext context{options.logins,
+                            engine,
+                            wire_log,
+                            faults,
+                            stop,
+                            [&stop] { stop.raise(); },
+                            options.reply_delay,
+                            options.require_encryption};
   auto socket = listen_tcp(options.listen);
   const auto port = local_port(socket.get());
   std::unique_ptr<Browser> browser;
@@ -264,12 +269,13 @@ int run_server(const Options& options) {
   // A parent that starts the server through another program (Wine does) is not its parent:
   // then only the time without clients bounds the server's life.
   std::jthread watchdog;
-  if (options.exit_with_parent || options.exit_when_idle) {
+  if (options.exit_with_parent || options.exit_when_idle || options.stop_file) {
     watchdog = std::jthread([&] {
       while (wait_readable(stop.fd(), stop, std::chrono::milliseconds(200)) ==
              WaitResult::TimedOut) {
         if ((options.exit_with_parent && ::getppid() != parent) ||
-            (options.exit_when_idle && activity.idle_for(*options.exit_when_idle))) {
+            (options.exit_when_idle && activity.idle_for(*options.exit_when_idle)) ||
+            (options.stop_file && std::filesystem::exists(*options.stop_file))) {
           stop.raise();
         }
       }

@@ -87,8 +87,15 @@ void TdsConnection::serve() {
 bool TdsConnection::login() {
   auto request = channel_.read();
   if (request && request->type == static_cast<std::uint8_t>(tds::PacketType::PreLogin)) {
-    send(tds::prelogin_reply());
+    send(tds::prelogin_reply(context_.require_encryption));
     request = channel_.read();
+    if (context_.require_encryption) {
+      // What follows is a TLS handshake (in PRELOGIN packets), which the stand-in cannot
+      // answer, or a plain login, which such a server refuses: it ends the connection either way.
+      log({{"kind", "prelogin"}, {"encryption", "required"}});
+      close();
+      return false;
+    }
   }
   if (!request || request->type != static_cast<std::uint8_t>(tds::PacketType::Login7)) return false;
 

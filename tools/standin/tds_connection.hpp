@@ -33,6 +33,7 @@ struct ConnectionContext {
   const StopSignal& stop;
   std::function<void()> request_shutdown;
   std::chrono::nanoseconds reply_delay{0};
+  bool require_encryption = false;
 };
 
 class TdsConnection final : public ReplySink {

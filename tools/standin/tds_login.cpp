@@ -50,15 +50,42 @@ Login7 parse_login7(std::span<const std::uint8_t> payload) {
   return login;
 }
 
-std::vector<std::uint8_t> prelogin_reply() {
-  return {0x00, 0x00, 0x1A, 0x00, 0x06,              // VERSION at 26, 6 bytes
-          0x01, 0x00, 0x20, 0x00, 0x01,              // ENCRYPTION at 32
-          0x02, 0x00, 0x21, 0x00, 0x01,              // INSTOPT at 33
-          0x03, 0x00, 0x22, 0x00, 0x00,              // THREADID, empty
-          0x04, 0x00, 0x22, 0x00, 0x01,              // MARS at 34
-          0xFF, 0x10, 0x00, 0x10, 0x7F, 0x00, 0x00,  // 16.0.4223.0
-          0x02,                                      // ENCRYPT_NOT_SUP
-          0x00, 0x00};
+std::vector<std::uint8_t> prelogin_reply(bool encryption_required) {
+  return {0x00,
+          0x00,
+          0x1A,
+          0x00,
+          0x06,  // VERSION at 26, 6 bytes
+          0x01,
+          0x00,
+          0x20,
+          0x00,
+          0x01,  // ENCRYPTION at 32
+          0x02,
+          0x00,
+          0x21,
+          0x00,
+          0x01,  // INSTOPT at 33
+          0x03,
+          0x00,
+          0x22,
+          0x00,
+          0x00,  // THREADID, empty
+          0x04,
+          0x00,
+          0x22,
+          0x00,
+          0x01,  // MARS at 34
+          0xFF,
+          0x10,
+          0x00,
+          0x10,
+          0x7F,
+          0x00,
+          0x00,  // 16.0.4223.0
+          encryption_required ? kEncryptRequired : kEncryptNotSupported,
+          0x00,
+          0x00};
 }
 
 std::uint32_t answered_version(std::uint32_t requested) {

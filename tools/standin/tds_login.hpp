@@ -21,8 +21,12 @@ struct Login7 {
 // Throws std::runtime_error for a record too short for its offsets.
 Login7 parse_login7(std::span<const std::uint8_t> payload);
 
-// VERSION 16.0.4223, ENCRYPTION = not supported, INSTOPT ok, empty THREADID, MARS off.
-std::vector<std::uint8_t> prelogin_reply();
+inline constexpr std::uint8_t kEncryptNotSupported = 0x02;
+inline constexpr std::uint8_t kEncryptRequired = 0x03;
+
+// VERSION 16.0.4223, ENCRYPTION = not supported (required, for a server that accepts only
+// encrypted logins), INSTOPT ok, empty THREADID, MARS off.
+std::vector<std::uint8_t> prelogin_reply(bool encryption_required);
 
 // The version to announce in LOGINACK for a requested one: the same, in its TDS 7.x form.
 std::uint32_t answered_version(std::uint32_t requested);
