@@ -1,6 +1,9 @@
 // The update run over both products' databases, as the stand-in's data and wire log show it.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <optional>
+
 #include "bankname/UpdateRun.hpp"
 #include "support/StandIn.hpp"
 
@@ -379,6 +382,56 @@ TEST_P(DroppedConnectionTest, EndsTheRunWithItsErrorAndLeavesUncommittedDatabase
 
 INSTANTIATE_TEST_SUITE_P(UpdateRunTest, DroppedConnectionTest,
                          testing::Values("--drop-batch", "--drop-reply", "--drop-after-done"));
+
+// A database locked by another connection: the UPDATE waits, as on SQL Server, which has no lock
+// time-out by default, until the command time-out cancels it; the run rolls its transaction back
+// and shows the time-out. In the trial pass the database is named and nothing changes; in the real
+// pass the databases before it keep their change.
+class LockWaitTest : public UpdateRunTest, public testing::WithParamInterface<bool> {};
+
+TEST_P(LockWaitTest, TheCommandTimeOutEndsTheWaitAndTheDatabaseIsUnchanged) {
+  const bool inRealPass = GetParam();
+  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
+                          NotaraDatabase("qnt8dat03")});
+  WriteControlFiles();
+  const auto holder = server.Connect("qnt8dat02");
+  std::optional<odbc::Transaction> lock;
+  const auto takeLock = [&] {
+    lock.emplace(*holder);
+    lock->Execute("UPDATE TBank SET Memo = N'held' WHERE BankCode = '0009'");
+  };
+  // Events come once before the trial pass and after each database of it.
+  int events = 0;
+  if (inRealPass) {
+    host_.onEvents = [&] {
+      if (++events == 4) takeLock();
+    };
+  } else {
+    takeLock();
+  }
+  const auto connection = server.Connect();
+  connection->SetCommandTimeout(2);
+  const auto start = std::chrono::steady_clock::now();
+  basCommon::UpdateRun(*connection, dir_.Path(), "ORV_Notara_MasterOnly", "ORV_Vostrel_MasterOnly",
+                       host_);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  lock.reset();
+
+  EXPECT_TRUE(host_.Ended());
+  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
+  EXPECT_EQ(host_.Box(),
+            inRealPass
+                ? "会社データベース「qnt8dat02」の変更中にエラーが発生しました。このデータベー"
+                  "スの変更は取り消しました。\r\nTimeout expired"
+                : "次の会社データベースは変更できないため、どのデータベースも変更しませんでし"
+                  "た。\r\n\r\n・qnt8dat02: Timeout expired");
+  EXPECT_EQ(Banks(server, "qnt8dat01"), inRealPass ? kChanged : kUnchanged);
+  EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
+  EXPECT_EQ(Banks(server, "qnt8dat03"), kUnchanged);
+  EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT @@TRANCOUNT"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(UpdateRunTest, LockWaitTest, testing::Bool());
 
 // The connection goes at the first commit (batch 13), after the server committed or before: the
 // run cannot know which, says so, and changes nothing more.

@@ -235,15 +235,34 @@ class TransactionTest(StandInTestCase):
             connection.rollback()
         self.assertEqual(self.owner(), "before")
 
-    def test_a_lock_held_by_another_transaction_times_out_with_1222(self):
+    def test_a_lock_held_by_another_transaction_waits_until_lock_timeout(self):
         with self.server.connect(autocommit=False) as holder, holder.cursor() as held:
             held.execute("UPDATE Account SET Owner = 'locked' WHERE Id = 1")
             with self.server.connect() as other, other.cursor() as cursor:
+                cursor.execute("SET LOCK_TIMEOUT 300")
+                started = time.monotonic()
                 error = error_of(lambda: cursor.execute("UPDATE Account SET Owner = 'x' WHERE Id = 1"))
-                self.assertEqual(error.number, 1222)
+                self.assertEqual((error.number, error.severity, error.state), (1222, 16, 56))
+                self.assertGreaterEqual(time.monotonic() - started, 0.3)
                 cursor.execute("SELECT Owner FROM Account WHERE Id = 1")
                 self.assertEqual(cursor.fetchone()[0], "before")
             holder.rollback()
+
+    def test_without_lock_timeout_only_the_clients_time_out_ends_the_wait(self):
+        with self.server.connect(autocommit=False) as holder, holder.cursor() as held:
+            held.execute("UPDATE Account SET Owner = 'locked' WHERE Id = 1")
+            with self.server.connect(timeout=2) as other, other.cursor() as cursor:
+                cursor.execute("BEGIN TRANSACTION")
+                started = time.monotonic()
+                with self.assertRaises(TimeoutError):
+                    cursor.execute("UPDATE Account SET Owner = 'waiting' WHERE Id = 1")
+                self.assertGreaterEqual(time.monotonic() - started, 2)
+                # The cancel ends the statement; the transaction stays open, as on SQL Server.
+                cursor.execute("SELECT @@TRANCOUNT")
+                self.assertEqual(cursor.fetchone()[0], 1)
+                cursor.execute("ROLLBACK")
+            holder.rollback()
+        self.assertEqual(self.owner(), "before")
 
 
 class TransactionAbortTest(StandInTestCase):

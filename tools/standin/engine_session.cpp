@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 #include "catalog.hpp"
 #include "collations.hpp"
@@ -90,9 +92,31 @@ EngineSession::Handle& EngineSession::handle(const DatabaseEntry& entry) {
     auto created = std::make_unique<Handle>();
     created->entry = entry;
     created->db = std::make_unique<SqliteDb>(entry.file);
+    created->db->set_lock_wait([this](int attempts) { return lock_wait(attempts); });
     found = handles_.emplace(entry.id, std::move(created)).first;
   }
   return *found->second;
+}
+
+LockWait EngineSession::lock_wait(int attempts) {
+  constexpr std::chrono::milliseconds kPoll{10};
+  const auto now = std::chrono::steady_clock::now();
+  if (attempts == 0) lock_wait_start_ = now;
+  if (lock_timeout_.count() >= 0 && now - lock_wait_start_ >= lock_timeout_)
+    return LockWait::TimeOut;
+  if (sink_ == nullptr) {
+    // Ending a transaction outside a batch: only readers can be in the way, briefly.
+    if (now - lock_wait_start_ >= std::chrono::seconds(10)) return LockWait::TimeOut;
+    std::this_thread::sleep_for(kPoll);
+    return LockWait::Retry;
+  }
+  // Nothing may be thrown through SQLite: a failure of the wait is kept for later.
+  try {
+    return sink_->wait(kPoll) ? LockWait::Retry : LockWait::Cancel;
+  } catch (...) {
+    lock_wait_failure_ = std::current_exception();
+    return LockWait::Cancel;
+  }
 }
 
 TranslationContext EngineSession::context(SqliteDb& db) const {
@@ -138,6 +162,11 @@ void EngineSession::enter_database(std::string_view name) { switch_to(usable_dat
 // --- batches ----------------------------------------------------------------------------
 
 BatchOutcome EngineSession::run_batch(std::string_view sql, ReplySink& sink) {
+  struct CurrentSink {
+    ReplySink*& slot;
+    ~CurrentSink() { slot = nullptr; }
+  } current_sink{sink_};
+  sink_ = &sink;
   BatchOutcome outcome;
   std::vector<Statement> statements;
   try {
@@ -206,6 +235,11 @@ bool EngineSession::execute(const Statement& statement, ReplySink& sink, BatchOu
   } catch (const Cancelled&) {
     outcome.cancelled = true;
     return false;
+  } catch (const LockWaitCancelled&) {
+    if (lock_wait_failure_) std::rethrow_exception(std::exchange(lock_wait_failure_, nullptr));
+    // As on SQL Server, the cancel ends the statement, not the transaction.
+    outcome.cancelled = true;
+    return false;
   } catch (const SqlError& error) {
     last_error_ = error.number();
     sink.message(error.message(), true, error.line() > 0 ? error.line() : statement.line);
@@ -260,6 +294,9 @@ bool EngineSession::run(const Statement& statement, ReplySink& sink, BatchOutcom
       if (std::find(statement.options.begin(), statement.options.end(), "IMPLICIT_TRANSACTIONS") !=
           statement.options.end())
         implicit_transactions_ = text::ascii_upper(statement.value) == "ON";
+      if (std::find(statement.options.begin(), statement.options.end(), "LOCK_TIMEOUT") !=
+          statement.options.end())
+        lock_timeout_ = std::chrono::milliseconds(std::atoi(statement.value.c_str()));
       sink.done({});
       break;
     case StatementKind::Begin:

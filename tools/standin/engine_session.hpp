@@ -2,7 +2,9 @@
 // database touched, and the execution of batches with SQL Server's error semantics.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
 #include <string>
@@ -59,6 +61,8 @@ class EngineSession {
   struct Cancelled {};
 
   Handle& handle(const DatabaseEntry& entry);
+  // Lock waits last until LOCK_TIMEOUT has passed (never, by default) or the client cancels.
+  LockWait lock_wait(int attempts);
   Handle& current() { return handle(current_); }
   TranslationContext context(SqliteDb& db) const;
   DatabaseEntry usable_database(std::string_view name) const;
@@ -103,6 +107,10 @@ class EngineSession {
   std::map<int, std::unique_ptr<Handle>> handles_;
   int trancount_ = 0;
   bool implicit_transactions_ = false;
+  std::chrono::milliseconds lock_timeout_{-1};  // SET LOCK_TIMEOUT; negative: no limit
+  std::chrono::steady_clock::time_point lock_wait_start_;
+  ReplySink* sink_ = nullptr;  // of the batch running
+  std::exception_ptr lock_wait_failure_;
   std::uint64_t descriptor_ = 0;
   std::uint64_t next_descriptor_ = 1;
   std::int64_t rowcount_ = 0;

@@ -1,6 +1,8 @@
 // SQLite connection and statement wrappers.
 #include "sqlite_db.hpp"
 
+#include <utility>
+
 namespace standin {
 
 namespace {
@@ -33,8 +35,24 @@ void SqliteDb::fail(int code) {
     throw error;
   }
   const int primary = code & 0xFF;
-  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) throw errors::lock_timeout();
+  if (primary == SQLITE_BUSY || primary == SQLITE_LOCKED) {
+    const bool cancelled = std::exchange(last_lock_wait_, LockWait::Retry) == LockWait::Cancel;
+    if (cancelled) throw LockWaitCancelled{};
+    throw errors::lock_timeout();
+  }
   throw SqliteFailure(code, sqlite3_errmsg(db_.get()));
+}
+
+void SqliteDb::set_lock_wait(std::function<LockWait(int attempts)> decide) {
+  lock_wait_ = std::move(decide);
+  sqlite3_busy_handler(
+      db_.get(),
+      [](void* self, int attempts) {
+        auto& db = *static_cast<SqliteDb*>(self);
+        db.last_lock_wait_ = db.lock_wait_(attempts);
+        return db.last_lock_wait_ == LockWait::Retry ? 1 : 0;
+      },
+      this);
 }
 
 void SqliteDb::exec(const std::string& sql) {

@@ -1,11 +1,13 @@
 // RAII ownership of SQLite connections and prepared statements; SQLite failures become
-// exceptions with a description (lock waits that run out become SQL Server error 1222).
+// exceptions with a description (lock waits that run out become SQL Server error 1222, those
+// the client cancels LockWaitCancelled).
 #pragma once
 
 #include <sqlite3.h>
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -32,6 +34,12 @@ struct FunctionErrors {
 
 class SqliteStatement;
 
+// What to do after a failed attempt to take a lock.
+enum class LockWait { Retry, TimeOut, Cancel };
+
+// A lock wait ended by the client's cancel.
+struct LockWaitCancelled {};
+
 class SqliteDb {
  public:
   // Opens or creates the file and registers the collation and functions translated SQL uses.
@@ -45,8 +53,14 @@ class SqliteDb {
   std::int64_t changes() const noexcept { return sqlite3_changes64(db_.get()); }
   bool in_transaction() const noexcept { return sqlite3_get_autocommit(db_.get()) == 0; }
 
-  // Throws the error for a failed call: a pending function error, 1222 or SqliteFailure.
+  // Throws the error for a failed call: a pending function error, 1222, LockWaitCancelled or
+  // SqliteFailure.
   [[noreturn]] void fail(int code);
+
+  // Replaces the fixed time-out of lock waits: decide is asked after each failed attempt, with
+  // the number of attempts before it, and waits itself before it answers Retry. The object must
+  // not move while it is set.
+  void set_lock_wait(std::function<LockWait(int attempts)> decide);
 
  private:
   struct Closer {
@@ -55,6 +69,8 @@ class SqliteDb {
   std::filesystem::path file_;
   std::unique_ptr<FunctionErrors> errors_;
   std::unique_ptr<sqlite3, Closer> db_;
+  std::function<LockWait(int)> lock_wait_;
+  LockWait last_lock_wait_ = LockWait::Retry;
 };
 
 class SqliteStatement {

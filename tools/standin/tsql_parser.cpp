@@ -458,7 +458,7 @@ class Parser {
       next();
     } else if (accept_symbol("-")) {
       if (peek().kind != TokenKind::Number) fail();
-      next();
+      statement.value = "-" + next().text;
     } else if (is_identifier()) {
       next();
     } else {
