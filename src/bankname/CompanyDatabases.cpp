@@ -15,13 +15,15 @@ bool IsNameColumn(const std::string& column) {
 
 }  // namespace
 
+// The system view and its column are spelled as SQL Server spells them: under a case-sensitive
+// collation of the current database other spellings name nothing (errors 208 and 207).
 std::vector<std::string> GetCompanyDatabases(odbc::Connection& connection,
                                              const std::string& product) {
   std::string sql;
   if (product == ProductNotara) {
-    sql = "SELECT NAME FROM SYS.DATABASES WHERE NAME LIKE 'qnt_dat%' OR NAME LIKE 'qnt_def'";
+    sql = "SELECT name FROM sys.databases WHERE name LIKE 'qnt_dat%' OR name LIKE 'qnt_def'";
   } else if (product == ProductVostrel) {
-    sql = "SELECT NAME FROM SYS.DATABASES WHERE NAME LIKE 'zarvekkdat%' OR NAME LIKE 'zarvekkbank'";
+    sql = "SELECT name FROM sys.databases WHERE name LIKE 'zarvekkdat%' OR name LIKE 'zarvekkbank'";
   } else {
     throw std::invalid_argument("Unknown product: " + product);
   }

@@ -78,9 +78,10 @@ bool TableExists(odbc::Connection* connection, const std::string& table) {
 
 bool ColumnExists(odbc::Connection* connection, const std::string& table,
                   const std::string& column) {
-  return CountIsPositive(connection, "SELECT COUNT(object_id) FROM sys.columns WHERE Name = N'" +
+  // Column names as SQL Server spells them, which case-sensitive collations require.
+  return CountIsPositive(connection, "SELECT COUNT(object_id) FROM sys.columns WHERE name = N'" +
                                          EscapeApostrophes(column) +
-                                         "' AND Object_ID = OBJECT_ID(N'[dbo].[" +
+                                         "' AND object_id = OBJECT_ID(N'[dbo].[" +
                                          EscapeApostrophes(table) + "]')");
 }
 

@@ -72,8 +72,8 @@ TEST_F(CatalogTest, ExistTableAndExistColumnAskTheCurrentDatabase) {
                                              "object_id(N'[dbo].[T]') AND OBJECTPROPERTY(id, "
                                              "N'IsUserTable') = 1;")));
   EXPECT_EQ(Ask([&] { return settings_.ExistColumn(c, "T", "D"); }),
-            std::make_pair(true, std::string("SELECT COUNT(object_id) FROM sys.columns WHERE Name "
-                                             "= N'D' AND Object_ID = OBJECT_ID(N'[dbo].[T]')")));
+            std::make_pair(true, std::string("SELECT COUNT(object_id) FROM sys.columns WHERE name "
+                                             "= N'D' AND object_id = OBJECT_ID(N'[dbo].[T]')")));
   EXPECT_FALSE(settings_.ExistColumn(c, "T", "E"));
   EXPECT_FALSE(settings_.ExistColumn(c, "U", "C"));
   EXPECT_FALSE(settings_.ExistTable(c, "T]"));

@@ -24,13 +24,23 @@ TEST(DiscoveryTest, EachProductGetsItsOwnDatabasesInServerOrder) {
   EXPECT_EQ(GetCompanyDatabases(*connection, "NOTARA"),
             (Names{"qnt8dat01", "QNT7DATA", "qnt1def", "qnt4dat"}));
   EXPECT_EQ(server.Batches().back(),
-            "SELECT NAME FROM SYS.DATABASES WHERE NAME LIKE 'qnt_dat%' OR NAME LIKE 'qnt_def'");
+            "SELECT name FROM sys.databases WHERE name LIKE 'qnt_dat%' OR name LIKE 'qnt_def'");
   EXPECT_EQ(GetCompanyDatabases(*connection, "VOSTREL"),
             (Names{"zarvekkdat02", "zarvekkbank", "zarvekkdat01"}));
   EXPECT_EQ(server.Batches().back(),
-            "SELECT NAME FROM SYS.DATABASES WHERE NAME LIKE 'zarvekkdat%' OR NAME LIKE "
+            "SELECT name FROM sys.databases WHERE name LIKE 'zarvekkdat%' OR name LIKE "
             "'zarvekkbank'");
   EXPECT_EQ(connection->DefaultDatabase(), "master");
+}
+
+// Under a case-sensitive server collation the system view is named as SQL Server names it, and
+// the patterns' letter case counts.
+TEST(DiscoveryTest, ACaseSensitiveServerIsAskedInItsOwnSpelling) {
+  support::StandIn server({.seed = CreateDatabases({"qnt8dat01", "zarvekkbank"}),
+                           .args = {"--collation", "Latin1_General_CS_AS"}});
+  auto connection = server.Connect();
+  EXPECT_EQ(GetCompanyDatabases(*connection, "NOTARA"), Names{"qnt8dat01"});
+  EXPECT_EQ(GetCompanyDatabases(*connection, "VOSTREL"), Names{"zarvekkbank"});
 }
 
 TEST(DiscoveryTest, AServerWithoutCompanyDatabasesGivesEmptyLists) {

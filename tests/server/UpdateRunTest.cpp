@@ -238,6 +238,30 @@ TEST_F(UpdateRunTest, DatabasesThatCannotBeUsedOrChangedAreAllNamedBeforeAnythin
   for (const auto& sql : server.Batches()) EXPECT_EQ(sql.find("COMMIT"), std::string::npos) << sql;
 }
 
+// A case-sensitive server with company databases of several collations: each is found and
+// changed. The columns are just wide enough in bytes for the old kana in UTF-8 (three a kana).
+TEST_F(UpdateRunTest, ACaseSensitiveServerAndDatabasesOfEachCollationAreChanged) {
+  const auto database = [](const std::string& name, const std::string& collation) {
+    return "CREATE DATABASE " + name + (collation.empty() ? "" : " COLLATE " + collation) +
+           "\nGO\nUSE " + name +
+           "\nCREATE TABLE TBank (BankCode char(4), BankName varchar(9), BankKana varchar(9), "
+           "Memo nvarchar(40))\n"
+           "INSERT INTO TBank VALUES ('0005', N'旧銀行', N'ｷｭｳ', N'旧銀行'), "
+           "('0009', N'他行', N'ﾀｺｳ', N'')\nGO\n";
+  };
+  StandIn server({.seed = database("qnt8dat01", "Japanese_CI_AS") +
+                          database("qnt8dat02", "Japanese_XJIS_140_CI_AS") +
+                          database("qnt8dat03", "Latin1_General_100_CI_AS_SC_UTF8") +
+                          "CREATE DATABASE qnt8def\n",
+                  .args = {"--collation", "Latin1_General_CS_AS"}});
+  WriteControlFiles();
+  Run(server);
+  EXPECT_EQ(host_.Box(), "完了しました。");
+  for (const char* db : {"qnt8dat01", "qnt8dat02", "qnt8dat03"}) {
+    EXPECT_EQ(Banks(server, db), kChanged) << db;
+  }
+}
+
 // A deadlock at the first commit: the server has rolled the database's transaction back, and the
 // run ends with the server's own message instead of going on as if it had been committed.
 TEST_F(UpdateRunTest, ADeadlockAtTheCommitEndsTheRunWithTheDatabaseUnchanged) {

@@ -288,7 +288,8 @@ class CommandLineTest(ServerCase):
         for args in (["--listen", "localhost:1"], ["--listen", "127.0.0.1"], ["--bogus"],
                      ["--fail-batch", "x:1"], ["--hold", "text"], ["--login", "nopassword"],
                      ["--reply-delay", "-1"], ["--reply-delay", "1ms"], ["--drop-reply", "0"],
-                     ["--drop-in-rows", "x"], ["--drop-after-done", "0"]):
+                     ["--drop-in-rows", "x"], ["--drop-after-done", "0"],
+                     ["--collation", "Klingon_CI_AS"]):
             with self.subTest(args=args):
                 result = self.run_binary(*args)
                 self.assertEqual(result.returncode, 2)
@@ -304,6 +305,7 @@ class CommandLineTest(ServerCase):
         self.assertIn("--drop-in-rows N", result.stdout)
         self.assertIn("--require-encryption", result.stdout)
         self.assertIn("--stop-file FILE", result.stdout)
+        self.assertIn("--collation NAME", result.stdout)
 
     def test_logins_with_special_passwords_and_the_default_login(self):
         server = self.start("--login", "sa:Oravend-Test1", "--login", "Other:p:a;s{s}= x")

@@ -619,6 +619,79 @@ CREATE TABLE Bank (Id int, L varchar(10), N nvarchar(10))
         self.assertEqual(self.query("SELECT OBJECT_ID('Odd')"), [(None,)])
 
 
+class CaseSensitiveServerTest(StandInTestCase):
+    """A server whose own collation is case-sensitive, with databases of other collations: names
+    compare under the collation of the database they belong to, lengths count code-page bytes."""
+    ARGS = ("--collation", "Latin1_General_CS_AS")
+    SEED = """
+CREATE DATABASE cs_db
+GO
+CREATE DATABASE xjis COLLATE Japanese_XJIS_140_CI_AS
+GO
+CREATE DATABASE sqlci COLLATE SQL_Latin1_General_CP1_CI_AS
+GO
+CREATE DATABASE u8 COLLATE Latin1_General_100_CI_AS_SC_UTF8
+GO
+USE cs_db
+CREATE TABLE Bank (Name varchar(10))
+GO
+USE u8
+CREATE TABLE K (V varchar(4), N nvarchar(4))
+GO
+USE xjis
+CREATE TABLE J (V varchar(4))
+"""
+
+    def error(self, cursor, sql):
+        error = error_of(lambda: cursor.execute(sql))
+        return error.number, str(error)
+
+    def test_the_server_collation_is_masters_and_new_databases_default(self):
+        with self.server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT name, collation_name, COLLATIONPROPERTY(collation_name, 'CodePage')"
+                           " FROM sys.databases WHERE database_id = 1 OR database_id > 4"
+                           " ORDER BY database_id")
+            self.assertEqual(cursor.fetchall(), [
+                ("master", "Latin1_General_CS_AS", 1252), ("cs_db", "Latin1_General_CS_AS", 1252),
+                ("xjis", "Japanese_XJIS_140_CI_AS", 932),
+                ("sqlci", "SQL_Latin1_General_CP1_CI_AS", 1252),
+                ("u8", "Latin1_General_100_CI_AS_SC_UTF8", 65001)])
+
+    def test_names_compare_under_the_collation_of_their_database(self):
+        with self.server.connect() as connection, connection.cursor() as cursor:
+            self.assertEqual(self.error(cursor, "SELECT name FROM SYS.DATABASES"),
+                             (208, "Invalid object name 'SYS.DATABASES'."))
+            self.assertEqual(self.error(cursor, "SELECT NAME FROM sys.databases")[0], 207)
+            self.assertEqual(self.error(cursor, "USE CS_DB")[0], 911, "database names: master's")
+            cursor.execute("USE cs_db")
+            self.assertEqual(self.error(cursor, "SELECT Name FROM bank"),
+                             (208, "Invalid object name 'bank'."))
+            self.assertEqual(self.error(cursor, "SELECT name FROM Bank")[0], 207)
+            cursor.execute("SELECT COUNT(Name) FROM Bank")
+            self.assertEqual(cursor.fetchone()[0], 0)
+        with self.server.connect(database="xjis") as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT NAME FROM SYS.DATABASES WHERE NAME LIKE 'u%'")
+            self.assertEqual(cursor.fetchall(), [("u8",)])
+            cursor.execute("SELECT v FROM j WHERE 1 = 0")
+            self.assertEqual(cursor.fetchall(), [])
+
+    def test_char_lengths_count_the_bytes_of_the_columns_code_page(self):
+        cases = [("u8", "INSERT INTO K (V) VALUES (N'ｱ')", None),
+                 ("u8", "INSERT INTO K (V) VALUES (N'ｱｲ')", 2628),  # three bytes a kana
+                 ("u8", "INSERT INTO K (N) VALUES (N'ｱｲｳｴ')", None),
+                 ("xjis", "INSERT INTO J VALUES (N'銀行')", None),
+                 ("xjis", "INSERT INTO J VALUES (N'ｱｲｳｴ')", None),
+                 ("xjis", "INSERT INTO J VALUES (N'銀行A')", 2628)]
+        for database, sql, number in cases:
+            with self.subTest(sql=sql, database=database), \
+                    self.server.connect(database=database) as connection, \
+                    connection.cursor() as cursor:
+                if number is None:
+                    cursor.execute(sql)
+                else:
+                    self.assertEqual(self.error(cursor, sql)[0], number)
+
+
 class ConcurrencyTest(StandInTestCase):
     SEED = "CREATE TABLE Counter (Id int PRIMARY KEY, N int)\nINSERT INTO Counter VALUES (1, 0)"
 

@@ -7,9 +7,9 @@
 
 namespace standin {
 
-const ColumnInfo* TableInfo::find_column(std::string_view column_name) const {
+const ColumnInfo* TableInfo::find_column(std::string_view column_name, bool case_sensitive) const {
   for (const auto& column : columns)
-    if (text::collate_equal(column.name, column_name)) return &column;
+    if (text::same_name(column.name, column_name, case_sensitive)) return &column;
   return nullptr;
 }
 
@@ -66,11 +66,11 @@ void initialize(SqliteDb& db) {
           " PRIMARY KEY (object_id, column_id))");
 }
 
-std::optional<TableInfo> find_table(SqliteDb& db, std::string_view name) {
+std::optional<TableInfo> find_table(SqliteDb& db, std::string_view name, bool case_sensitive) {
   auto lookup = db.prepare("SELECT object_id, name, type, primary_key_name FROM " +
                            std::string(kObjectsTable) + " WHERE name = ?1");
   lookup.bind(1, std::string(name));
-  if (!lookup.step()) return std::nullopt;
+  if (!lookup.step() || !text::same_name(lookup.text(1), name, case_sensitive)) return std::nullopt;
   TableInfo table;
   table.object_id = lookup.integer(0);
   table.name = lookup.text(1);

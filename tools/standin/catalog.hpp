@@ -30,7 +30,7 @@ struct TableInfo {
   std::string primary_key_name;
   std::vector<ColumnInfo> columns;
 
-  const ColumnInfo* find_column(std::string_view column_name) const;
+  const ColumnInfo* find_column(std::string_view column_name, bool case_sensitive = false) const;
 };
 
 namespace catalog {
@@ -40,7 +40,8 @@ inline constexpr std::string_view kColumnsTable = "__standin_columns";
 
 // Creates the metadata tables and switches the file to WAL mode.
 void initialize(SqliteDb& db);
-std::optional<TableInfo> find_table(SqliteDb& db, std::string_view name);
+std::optional<TableInfo> find_table(SqliteDb& db, std::string_view name,
+                                    bool case_sensitive = false);
 // Creates the SQLite table and records it; assigns the object id. Throws 2714 if it exists.
 TableInfo create_table(SqliteDb& db, TableInfo table);
 void drop_table(SqliteDb& db, const TableInfo& table);

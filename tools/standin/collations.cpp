@@ -62,6 +62,11 @@ std::optional<int> code_page(std::string_view collation) {
   return std::nullopt;
 }
 
+bool case_sensitive(std::string_view collation) {
+  const auto name = text::ascii_upper(collation);
+  return name.find("_CS") != std::string::npos || name.find("_BIN") != std::string::npos;
+}
+
 std::string to_code_page(std::string_view utf8, int code_page) {
   const auto ascii = [](char c) { return static_cast<unsigned char>(c) < 0x80; };
   if (code_page == text::kNational || code_page == kUtf8 ||

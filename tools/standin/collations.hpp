@@ -10,6 +10,9 @@ namespace standin::collations {
 inline constexpr std::string_view kDefault = "Japanese_CI_AS";
 inline constexpr int kUtf8 = 65001;
 
+// _CS and _BIN collations tell upper from lower case.
+bool case_sensitive(std::string_view collation);
+
 // The code page of char/varchar data under the collation; nullopt for an unknown name.
 std::optional<int> code_page(std::string_view collation);
 

@@ -20,7 +20,8 @@ void remove_database_files(const std::filesystem::path& file) {
 
 }  // namespace
 
-DatabaseRegistry::DatabaseRegistry(std::filesystem::path directory)
+DatabaseRegistry::DatabaseRegistry(std::filesystem::path directory,
+                                   std::string_view server_collation)
     : directory_(std::move(directory)), registry_(directory_ / "databases.sqlite") {
   registry_.exec(
       "CREATE TABLE IF NOT EXISTS databases (database_id INTEGER PRIMARY KEY,"
@@ -35,7 +36,10 @@ DatabaseRegistry::DatabaseRegistry(std::filesystem::path directory)
   const std::pair<const char*, int> system_databases[] = {
       {"master", 1}, {"tempdb", 2}, {"model", 3}, {"msdb", 4}};
   for (const auto& [name, id] : system_databases)
-    if (!find_locked(name)) add(name, id, std::string(name) + ".sqlite", collations::kDefault);
+    if (!find_locked(name)) add(name, id, std::string(name) + ".sqlite", server_collation);
+  // A kept data directory keeps the collation it was made with.
+  server_collation_ = find_locked("master")->collation;
+  case_sensitive_names_ = collations::case_sensitive(server_collation_);
 }
 
 DatabaseEntry DatabaseRegistry::add(std::string_view name, int id, const std::string& file_name,
@@ -61,7 +65,7 @@ DatabaseEntry DatabaseRegistry::add(std::string_view name, int id, const std::st
 
 std::optional<DatabaseEntry> DatabaseRegistry::find_locked(std::string_view name) const {
   for (const auto& entry : entries_)
-    if (text::collate_equal(entry.name, name)) return entry;
+    if (text::same_name(entry.name, name, case_sensitive_names_)) return entry;
   return std::nullopt;
 }
 
@@ -112,7 +116,8 @@ void DatabaseRegistry::alter(std::string_view name,
                              const std::function<void(DatabaseEntry&)>& change) {
   std::lock_guard lock(mutex_);
   for (auto& entry : entries_) {
-    if (entry.id >= kFirstUserDatabaseId && text::collate_equal(entry.name, name)) {
+    if (entry.id >= kFirstUserDatabaseId &&
+        text::same_name(entry.name, name, case_sensitive_names_)) {
       change(entry);
       return;
     }

@@ -30,8 +30,12 @@ struct DatabaseEntry {
 
 class DatabaseRegistry {
  public:
-  // Opens the registry in directory and creates master, tempdb, model and msdb if missing.
-  explicit DatabaseRegistry(std::filesystem::path directory);
+  // Opens the registry in directory and creates master, tempdb, model and msdb if missing, with
+  // the server's collation. Database names compare under master's collation.
+  DatabaseRegistry(std::filesystem::path directory, std::string_view server_collation);
+
+  // master's collation: the default of CREATE DATABASE.
+  const std::string& server_collation() const noexcept { return server_collation_; }
 
   std::optional<DatabaseEntry> find(std::string_view name) const;
   std::optional<DatabaseEntry> find(int id) const;
@@ -58,6 +62,8 @@ class DatabaseRegistry {
   SqliteDb registry_;
   std::vector<DatabaseEntry> entries_;
   std::map<int, int> users_;
+  std::string server_collation_;
+  bool case_sensitive_names_ = false;
 };
 
 }  // namespace standin

@@ -475,7 +475,7 @@ void EngineSession::run_database_statement(const Statement& statement, ReplySink
     throw errors::not_in_transaction(create ? "CREATE DATABASE" : "DROP DATABASE");
   if (create) {
     settings_.registry.create(statement.name, statement.collation.empty()
-                                                  ? collations::kDefault
+                                                  ? settings_.registry.server_collation()
                                                   : std::string_view(statement.collation));
   } else {
     for (const auto& target : statement.targets) {

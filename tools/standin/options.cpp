@@ -41,6 +41,8 @@ const char* usage_text() {
          "  --instance NAME         answer SQL Server Browser requests on UDP ADDR:1434\n"
          "  --data-dir DIR          directory of the SQLite files (default: temporary)\n"
          "  --seed FILE             T-SQL script run before listening (GO separates batches)\n"
+         "  --collation NAME        the server's collation: master's and the default of new\n"
+         "                          databases (default Japanese_CI_AS)\n"
          "  --wire-log FILE         append one JSON line per request received\n"
          "  --ready-file FILE       write \"ADDR PORT\" to FILE when listening; removed when the\n"
          "                          server has stopped\n"
@@ -84,6 +86,10 @@ Options parse_options(int argc, const char* const* argv) {
     };
     if (option == "--help") {
       options.help = true;
+    } else if (option == "--collation") {
+      options.collation = value();
+      if (!collations::code_page(options.collation))
+        throw UsageError("--collation: unknown collation '" + options.collation + "'");
     } else if (option == "--require-encryption") {
       options.require_encryption = true;
     } else if (option == "--exit-with-parent") {

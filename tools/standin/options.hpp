@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "collations.hpp"
 #include "posix_io.hpp"
 
 namespace standin {
@@ -41,6 +42,7 @@ struct Options {
   bool require_encryption = false;
   std::vector<std::string> refused_databases;
   std::vector<std::string> restoring_databases;
+  std::string collation{collations::kDefault};
   bool help = false;
 };
 

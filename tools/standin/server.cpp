@@ -213,7 +213,7 @@ int run_server(const Options& options) {
   // Declared before the data directory and everything that opens files in it, so destroyed last.
   ReadyFile ready_file(options.ready_file);
   DataDirectory data(options.data_dir);
-  DatabaseRegistry registry(data.path());
+  DatabaseRegistry registry(data.path(), options.collation);
   const std::string server_name = options.instance ? "STANDIN\\" + *options.instance : "STANDIN";
   const EngineSettings engine{registry, server_name,
                               "Microsoft SQL Server 2022 (RTM-CU12) - 16.0.4223.1 (X64)\n"

@@ -27,10 +27,10 @@ const std::string kColumns = quote_name(catalog::kColumnsTable);
 
 std::optional<Translator::Source> Translator::system_view(const std::string& schema,
                                                           const std::string& name) {
-  const bool sys = text::collate_equal(schema, "sys");
-  const bool dbo = schema.empty() || text::collate_equal(schema, "dbo");
-  const bool information = text::collate_equal(schema, "INFORMATION_SCHEMA");
-  auto is = [&](std::string_view candidate) { return text::collate_equal(name, candidate); };
+  const bool sys = same(schema, "sys");
+  const bool dbo = schema.empty() || same(schema, "dbo");
+  const bool information = same(schema, "INFORMATION_SCHEMA");
+  auto is = [&](std::string_view candidate) { return same(name, candidate); };
 
   Source view;
   view.alias = name;

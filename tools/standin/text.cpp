@@ -238,6 +238,14 @@ bool collate_equal(std::string_view left, std::string_view right) {
   return collate_compare(left, right) == 0;
 }
 
+bool same_name(std::string_view left, std::string_view right, bool case_sensitive) {
+  if (!case_sensitive) return collate_equal(left, right);
+  const auto trimmed = [](std::string_view text) {
+    return text.substr(0, text.find_last_not_of(' ') + 1);
+  };
+  return trimmed(left) == trimmed(right);
+}
+
 namespace {
 
 // One element of a LIKE pattern.

@@ -36,6 +36,9 @@ std::u32string fold(std::string_view utf8);
 // Three-way comparison under the collation; trailing blanks do not count.
 int collate_compare(std::string_view left, std::string_view right);
 bool collate_equal(std::string_view left, std::string_view right);
+// Identifiers: as collate_equal, or exactly (trailing blanks aside) under a case-sensitive
+// collation.
+bool same_name(std::string_view left, std::string_view right, bool case_sensitive);
 
 // T-SQL LIKE: % _ [set] [^set] and an optional escape character; trailing blanks of the
 // value are ignored.

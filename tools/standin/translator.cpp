@@ -62,16 +62,15 @@ void Translator::check_schema(const tsql::ObjectName& name) const {
   const auto& parts = name.parts;
   if (parts.size() >= 2) {
     const auto& schema = parts[parts.size() - 2];
-    if (!schema.empty() && !text::collate_equal(schema, "dbo"))
-      throw errors::invalid_object(name.display());
+    if (!schema.empty() && !same(schema, "dbo")) throw errors::invalid_object(name.display());
   }
-  if (parts.size() == 3 && !parts[0].empty() && !text::collate_equal(parts[0], context_.database))
+  if (parts.size() == 3 && !parts[0].empty() && !same(parts[0], context_.database))
     throw errors::unsupported("names in another database ('" + name.display() + "')");
 }
 
 std::optional<TableInfo> Translator::find_user_table(const tsql::ObjectName& name) {
   check_schema(name);
-  return catalog::find_table(context_.db, name.object());
+  return catalog::find_table(context_.db, name.object(), case_sensitive_);
 }
 
 TableInfo Translator::user_table(const tsql::ObjectName& name) {
@@ -84,12 +83,11 @@ Translator::Source Translator::source(const tsql::ObjectName& name, const std::s
   const auto& parts = name.parts;
   const std::string schema = parts.size() >= 2 ? parts[parts.size() - 2] : std::string();
   const bool other_database =
-      parts.size() == 3 && !parts[0].empty() && !text::collate_equal(parts[0], context_.database);
-  const bool system_schema =
-      text::collate_equal(schema, "sys") || text::collate_equal(schema, "INFORMATION_SCHEMA");
-  if (system_schema || schema.empty() || text::collate_equal(schema, "dbo")) {
+      parts.size() == 3 && !parts[0].empty() && !same(parts[0], context_.database);
+  const bool system_schema = same(schema, "sys") || same(schema, "INFORMATION_SCHEMA");
+  if (system_schema || schema.empty() || same(schema, "dbo")) {
     if (auto view = system_view(schema, name.object())) {
-      const bool server_wide = text::collate_equal(name.object(), "databases");
+      const bool server_wide = same(name.object(), "databases");
       if (other_database && !server_wide)
         throw errors::unsupported("names in another database ('" + name.display() + "')");
       if (!alias.empty()) view->alias = alias;
@@ -149,7 +147,7 @@ TranslatedQuery Translator::query(const tsql::SelectQuery& node, const Scope* pa
       index = static_cast<std::size_t>(std::stoul(item.expr->text)) - 1;
     } else if (item.expr->kind == ExprKind::Column && item.expr->name.size() == 1) {
       for (std::size_t c = 0; c < result.columns.size(); ++c)
-        if (text::collate_equal(result.columns[c].name, item.expr->name.front())) index = c;
+        if (same(result.columns[c].name, item.expr->name.front())) index = c;
     }
     if (index >= result.columns.size()) {
       throw SqlError(104, 16, 1,
@@ -206,7 +204,8 @@ TranslatedQuery Translator::core(const tsql::SelectCore& node, const Scope* pare
       if (name.empty() && item.expr->kind == ExprKind::Column) {
         // Unaliased columns are named as the catalog spells them.
         for (const auto& candidate : scope.sources)
-          if (const auto* column = candidate.table.find_column(item.expr->name.back()))
+          if (const auto* column =
+                  candidate.table.find_column(item.expr->name.back(), case_sensitive_))
             name = column->name;
         if (name.empty()) name = item.expr->name.back();
       }
@@ -217,9 +216,7 @@ TranslatedQuery Translator::core(const tsql::SelectCore& node, const Scope* pare
       throw SqlError(263, 16, 1, "Must specify table to select from.", ErrorReach::Compile);
     bool matched = false;
     for (const auto& candidate : scope.sources) {
-      if (!item.star_qualifier.empty() &&
-          !text::collate_equal(candidate.alias, item.star_qualifier))
-        continue;
+      if (!item.star_qualifier.empty() && !same(candidate.alias, item.star_qualifier)) continue;
       matched = true;
       for (const auto& column : candidate.table.columns)
         add_item(quote_name(candidate.alias) + "." + quote_name(column.name),
@@ -257,7 +254,7 @@ TranslatedQuery Translator::core(const tsql::SelectCore& node, const Scope* pare
       if (term.empty() && item.expr->kind == ExprKind::Column && item.expr->name.size() == 1) {
         for (std::size_t c = 0; c < node.items.size() && c < result.columns.size(); ++c) {
           if (!node.items[c].star && !node.items[c].alias.empty() &&
-              text::collate_equal(node.items[c].alias, item.expr->name.front()))
+              same(node.items[c].alias, item.expr->name.front()))
             term = collated(column_alias(c), result.columns[c].type);
         }
       }
@@ -285,7 +282,7 @@ TranslatedWrite Translator::insert(const tsql::Statement& statement) {
     for (const auto& column : table.columns) targets.push_back(&column);
   } else {
     for (const auto& name : statement.columns) {
-      const auto* column = table.find_column(name);
+      const auto* column = table.find_column(name, case_sensitive_);
       if (column == nullptr) throw errors::invalid_column(name);
       targets.push_back(column);
     }
@@ -339,7 +336,7 @@ TranslatedWrite Translator::update(const tsql::Statement& statement) {
   const std::string shown = qualified(result.table.name);
   std::string sets;
   for (const auto& [name, value] : statement.assignments) {
-    const auto* column = result.table.find_column(name);
+    const auto* column = result.table.find_column(name, case_sensitive_);
     if (column == nullptr) throw errors::invalid_column(name);
     sets += (sets.empty() ? "" : ", ") + quote_name(column->name) + " = " +
             assign(expr(*value, scope), *column, shown);
@@ -385,7 +382,7 @@ std::vector<ColumnInfo> Translator::column_definitions(const tsql::Statement& st
               : convert(value, column.type).sql;
     }
     for (const auto& other : columns)
-      if (text::collate_equal(other.name, column.name))
+      if (same(other.name, column.name))
         throw errors::column_exists(column.name, statement.target().object());
     columns.push_back(std::move(column));
   }
@@ -400,7 +397,7 @@ TableInfo Translator::table_definition(const tsql::Statement& statement) {
   for (const auto& name : statement.columns) {
     bool found = false;
     for (auto& column : table.columns) {
-      if (text::collate_equal(column.name, name)) {
+      if (same(column.name, name)) {
         column.primary_key = true;
         column.nullable = false;
         found = true;
@@ -570,9 +567,9 @@ Translator::Typed Translator::column(const Expr& e, const Scope& scope) {
     const Source* found_source = nullptr;
     const ColumnInfo* found = nullptr;
     for (const auto& candidate : level->sources) {
-      if (!qualifier.empty() && !text::collate_equal(candidate.alias, qualifier)) continue;
+      if (!qualifier.empty() && !same(candidate.alias, qualifier)) continue;
       qualifier_seen = true;
-      if (const auto* column = candidate.table.find_column(name)) {
+      if (const auto* column = candidate.table.find_column(name, case_sensitive_)) {
         if (found != nullptr) throw errors::ambiguous_column(name);
         found = column;
         found_source = &candidate;

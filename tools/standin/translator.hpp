@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "catalog.hpp"
+#include "collations.hpp"
 #include "database_registry.hpp"
 #include "sql_types.hpp"
 #include "sqlite_db.hpp"
+#include "text.hpp"
 #include "tsql_ast.hpp"
 
 namespace standin {
@@ -49,7 +51,8 @@ struct TranslationContext {
 
 class Translator {
  public:
-  explicit Translator(const TranslationContext& context) : context_(context) {}
+  explicit Translator(const TranslationContext& context)
+      : context_(context), case_sensitive_(collations::case_sensitive(context.collation)) {}
 
   TranslatedQuery select(const tsql::SelectQuery& query);
   // "SELECT <expr>" for a scalar without table sources (PRINT, WAITFOR).
@@ -110,7 +113,13 @@ class Translator {
   int code_page(const std::string& collation) const;
   int column_code_page(const ColumnInfo& column) const;  // text::kNational for national types
 
+  // Names of tables, columns and the system views compare under the database's collation.
+  bool same(std::string_view a, std::string_view b) const {
+    return text::same_name(a, b, case_sensitive_);
+  }
+
   const TranslationContext& context_;
+  bool case_sensitive_;
 };
 
 }  // namespace standin
