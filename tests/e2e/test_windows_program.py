@@ -89,6 +89,7 @@ class WindowsProgramTest(unittest.TestCase):
             return [tuple(row) for row in cursor.fetchall()]
 
     def test_a_user_renames_the_bank_from_the_dialog_to_completion(self):
+        started = time.monotonic()
         program = subprocess.Popen(["wine", os.path.join(self.folder, "Oravend.exe")],
                                    cwd=self.folder, env=self.environment,
                                    stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
@@ -97,6 +98,8 @@ class WindowsProgramTest(unittest.TestCase):
 
         # The dialog opens with the focus in the server box, its text selected.
         wait_for(lambda: self.windows_named("サーバー接続設定"), 60, "the connection dialog")
+        print(f"the connection dialog opened {time.monotonic() - started:.1f} s after the start",
+              file=sys.stderr)
         self.type(f"127.0.0.1,{self.server.port}")
         self.keys("Tab", "Right", "Tab")  # to the options, SQL Server authentication, user
         self.type(self.server.user)
