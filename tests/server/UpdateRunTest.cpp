@@ -109,6 +109,13 @@ class UpdateRunTest : public testing::Test {
   static std::vector<std::string> Banks(const StandIn& server, const std::string& database) {
     return Rows(server, database, "SELECT * FROM TBank ORDER BY BankCode");
   }
+  /// The run ended the program after an error message with the critical icon.
+  void ExpectTheRunEndedWith(const std::string& message) const {
+    EXPECT_TRUE(host_.Ended());
+    ASSERT_FALSE(host_.icons.empty());
+    EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
+    EXPECT_EQ(host_.Box(), message);
+  }
   /// Nothing but catalog queries reached the server: no database was touched.
   static void ExpectNoDatabaseTouched(const StandIn& server) {
     for (const auto& sql : server.Batches()) {
@@ -192,13 +199,11 @@ TEST_F(UpdateRunTest, WhenTheTrialPassFailsAnywhereNothingIsChangedAnywhere) {
   EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
   EXPECT_EQ(Rows(server, "zarvekkdat02", "SELECT BANK_NM FROM M_BANK WHERE BANK_CD = '0005'"),
             std::vector<std::string>{"旧銀行"});
-  EXPECT_TRUE(host_.Ended());
-  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
-  EXPECT_EQ(host_.Box(),
-            "次の会社データベースは変更できないため、どのデータベースも変更しませんでした。\r\n"
-            "\r\n・zarvekkdat01: Conversion failed when converting the varchar value 'X1' to data "
-            "type int."
-            "\r\n・zarvekkdat03: テーブル「M_BANK」にキー列「BANK_CD」がありません。");
+  ExpectTheRunEndedWith(
+      "次の会社データベースは変更できないため、どのデータベースも変更しませんでした。\r\n"
+      "\r\n・zarvekkdat01: Conversion failed when converting the varchar value 'X1' to data "
+      "type int."
+      "\r\n・zarvekkdat03: テーブル「M_BANK」にキー列「BANK_CD」がありません。");
   for (const auto& sql : server.Batches()) EXPECT_EQ(sql.find("COMMIT"), std::string::npos) << sql;
 }
 
@@ -217,17 +222,15 @@ TEST_F(UpdateRunTest, DatabasesThatCannotBeUsedOrChangedAreAllNamedBeforeAnythin
     const auto holder = server.Connect("zarvekkdat01");
     Run(server);
   }
-  EXPECT_TRUE(host_.Ended());
-  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
-  EXPECT_EQ(host_.Box(),
-            "次の会社データベースは変更できないため、どのデータベースも変更しませんでした。\r\n"
-            "\r\n・qnt8dat02: Database 'qnt8dat02' cannot be opened because it is offline."
-            "\r\n・qnt8dat03: Failed to update database \"qnt8dat03\" because the database is "
-            "read-only."
-            "\r\n・zarvekkdat01: Database 'zarvekkdat01' is already open and can only have one "
-            "user at a time."
-            "\r\n・zarvekkdat02: Database 'zarvekkdat02' cannot be opened. It is in the middle of "
-            "a restore.");
+  ExpectTheRunEndedWith(
+      "次の会社データベースは変更できないため、どのデータベースも変更しませんでした。\r\n"
+      "\r\n・qnt8dat02: Database 'qnt8dat02' cannot be opened because it is offline."
+      "\r\n・qnt8dat03: Failed to update database \"qnt8dat03\" because the database is "
+      "read-only."
+      "\r\n・zarvekkdat01: Database 'zarvekkdat01' is already open and can only have one "
+      "user at a time."
+      "\r\n・zarvekkdat02: Database 'zarvekkdat02' cannot be opened. It is in the middle of "
+      "a restore.");
   EXPECT_EQ(Banks(server, "qnt8dat01"), kUnchanged);
   EXPECT_EQ(Banks(server, "qnt8dat03"), kUnchanged);
   for (const char* db : {"zarvekkdat01", "zarvekkbank"}) {
@@ -269,13 +272,11 @@ TEST_F(UpdateRunTest, ADeadlockAtTheCommitEndsTheRunWithTheDatabaseUnchanged) {
                   .args = {"--fail-text", "COMMIT TRANSACTION:1205"}});
   WriteControlFiles();
   Run(server);
-  EXPECT_TRUE(host_.Ended());
-  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
-  EXPECT_EQ(host_.Box(),
-            "会社データベース「qnt8dat01」の変更を確定する途中でエラーが発生しました。このデータ"
-            "ベースが変更されたかどうかは分かりません。確かめてください。\r\nTransaction (Process "
-            "ID 51) was deadlocked on lock resources with "
-            "another process and has been chosen as the deadlock victim. Rerun the transaction.");
+  ExpectTheRunEndedWith(
+      "会社データベース「qnt8dat01」の変更を確定する途中でエラーが発生しました。このデータ"
+      "ベースが変更されたかどうかは分かりません。確かめてください。\r\nTransaction (Process "
+      "ID 51) was deadlocked on lock resources with "
+      "another process and has been chosen as the deadlock victim. Rerun the transaction.");
   EXPECT_EQ(Banks(server, "qnt8dat01"), kUnchanged);
   EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
   EXPECT_EQ(Rows(server, "master", "SELECT @@TRANCOUNT"), std::vector<std::string>{"0"});
@@ -441,14 +442,11 @@ TEST_P(LockWaitTest, TheCommandTimeOutEndsTheWaitAndTheDatabaseIsUnchanged) {
   EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   lock.reset();
 
-  EXPECT_TRUE(host_.Ended());
-  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
-  EXPECT_EQ(host_.Box(),
-            inRealPass
-                ? "会社データベース「qnt8dat02」の変更中にエラーが発生しました。このデータベー"
-                  "スの変更は取り消しました。\r\nTimeout expired"
-                : "次の会社データベースは変更できないため、どのデータベースも変更しませんでし"
-                  "た。\r\n\r\n・qnt8dat02: Timeout expired");
+  ExpectTheRunEndedWith(
+      inRealPass ? "会社データベース「qnt8dat02」の変更中にエラーが発生しました。このデータベー"
+                   "スの変更は取り消しました。\r\nTimeout expired"
+                 : "次の会社データベースは変更できないため、どのデータベースも変更しませんでし"
+                   "た。\r\n\r\n・qnt8dat02: Timeout expired");
   EXPECT_EQ(Banks(server, "qnt8dat01"), inRealPass ? kChanged : kUnchanged);
   EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
   EXPECT_EQ(Banks(server, "qnt8dat03"), kUnchanged);
@@ -511,9 +509,7 @@ TEST_P(CutRowStreamTest, EndsTheRunWithADescriptionAndChangesNothing) {
                   .args = {"--drop-in-rows", batch}});
   WriteControlFiles();
   Run(server);
-  EXPECT_TRUE(host_.Ended());
-  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
-  EXPECT_EQ(host_.Box(), std::string(heading) + "Unexpected EOF from the server");
+  ExpectTheRunEndedWith(std::string(heading) + "Unexpected EOF from the server");
   EXPECT_EQ(host_.Boxes().size(), 1u);
   for (const char* db : {"qnt8dat01", "qnt8dat02", "qnt8dat03"})
     EXPECT_EQ(Banks(server, db), kUnchanged) << db;
