@@ -21,7 +21,7 @@
 #include "bankname/CompanyDatabases.hpp"
 #include "bankname/UpdateEngine.hpp"
 #include "bankname/UpdateRun.hpp"
-#include "support/StandIn.hpp"
+#include "support/TestServer.hpp"
 
 extern char** environ;
 

@@ -1,11 +1,11 @@
 // The ODBC access layer against the stand-in, through the installed driver.
 #include <gtest/gtest.h>
 
-#include "support/StandIn.hpp"
+#include "support/TestServer.hpp"
 
 namespace {
 
-using support::StandIn;
+using support::TestServer;
 
 long NativeErrorOf(const std::function<void()>& call) {
   try {
@@ -16,8 +16,8 @@ long NativeErrorOf(const std::function<void()>& call) {
   return 0;
 }
 
-odbc::Properties Login(const StandIn& server, const std::string& user, const std::string& password,
-                       const std::string& timeout = "10") {
+odbc::Properties Login(const TestServer& server, const std::string& user,
+                       const std::string& password, const std::string& timeout = "10") {
   return {{"Data Source", server.DataSource()},
           {"User ID", user},
           {"Password", password},
@@ -36,7 +36,7 @@ INSERT INTO Codes VALUES ('0005'), ('12')
 
 class AccessLayerTest : public testing::Test {
  protected:
-  StandIn server_{{.seed = kSeed}};
+  TestServer server_{{.seed = kSeed}};
 };
 
 TEST_F(AccessLayerTest, TheInstalledDriverIsChosenWithoutASetting) {
@@ -45,17 +45,18 @@ TEST_F(AccessLayerTest, TheInstalledDriverIsChosenWithoutASetting) {
 
 TEST_F(AccessLayerTest, ConnectsWithTheRightPasswordOnly) {
   odbc::Connection good;
-  good.Open(Login(server_, StandIn::kLogin, StandIn::kPassword));
+  good.Open(Login(server_, server_.Login(), server_.Password()));
   EXPECT_TRUE(good.IsOpen());
   EXPECT_EQ(good.DefaultDatabase(), "master");
 
   odbc::Connection bad;
   try {
-    bad.Open(Login(server_, StandIn::kLogin, "wrong"));
+    bad.Open(Login(server_, server_.Login(), "wrong"));
     FAIL() << "a wrong password logged in";
   } catch (const odbc::Error& e) {
     EXPECT_EQ(e.NativeError(), 18456);
-    EXPECT_NE(std::string(e.what()).find("Login failed for user 'sa'."), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("Login failed for user '" + server_.Login() + "'."),
+              std::string::npos);
   }
   EXPECT_FALSE(bad.IsOpen());
   EXPECT_EQ(NativeErrorOf([&] { bad.Execute("SELECT 1"); }), 0);
@@ -108,11 +109,12 @@ TEST_F(AccessLayerTest, AnErrorInALaterStatementIsRaisedAndTheConnectionStaysUsa
   EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT COUNT(*) FROM Item"), 3);
 }
 
-TEST_F(AccessLayerTest, ChangesTheCurrentDatabaseThroughTheDriver) {
-  auto connection = server_.Connect();
+TEST(CurrentDatabaseTest, ChangesThroughTheDriver) {
+  TestServer server({.seed = kSeed, .wireLog = true});
+  auto connection = server.Connect();
   connection->SetDefaultDatabase("shop");
   EXPECT_EQ(connection->DefaultDatabase(), "shop");
-  EXPECT_EQ(server_.Batches().back(), "USE [shop]");
+  EXPECT_EQ(server.Batches().back(), "USE [shop]");
   EXPECT_EQ(NativeErrorOf([&] { connection->SetDefaultDatabase("nodb"); }), 911);
   EXPECT_EQ(connection->DefaultDatabase(), "shop");
 }
@@ -166,7 +168,7 @@ TEST_F(AccessLayerTest, ATransactionTheServerRolledBackEndsWithTheOriginalError)
 
 class HeldServerTest : public testing::Test {
  protected:
-  StandIn server_{{.args = {"--hold", "WAITING:10"}}};
+  TestServer server_{{.args = {"--hold", "WAITING:10"}}};
 };
 
 TEST_F(HeldServerTest, TheCommandTimeOutCancelsAStatementAndTheConnectionStaysUsable) {
@@ -181,7 +183,7 @@ TEST_F(HeldServerTest, TheCommandTimeOutCancelsAStatementAndTheConnectionStaysUs
 
 TEST(OddPasswordTest, APasswordWithSemicolonBracesAndEqualsLogsIn) {
   const std::string password = "p;a{s}s=w}o{rd;";
-  StandIn server({.args = {"--login", "odd:" + password}});
+  TestServer server({.args = {"--login", "odd:" + password}});
   odbc::Connection connection;
   connection.Open(Login(server, "odd", password));
   EXPECT_TRUE(connection.IsOpen());

@@ -3,11 +3,11 @@
 
 #include "sqlserver/ConnectDialog.hpp"
 #include "sqlserver/SQLServer.hpp"
-#include "support/StandIn.hpp"
+#include "support/TestServer.hpp"
 
 namespace {
 
-using support::StandIn;
+using support::TestServer;
 
 const char* const kSeed = R"(CREATE DATABASE qnt8sys
 GO
@@ -17,15 +17,15 @@ USE qnt8sys
 CREATE TABLE dbo.T (C int, D nvarchar(10))
 )";
 
-SQLServer SettingsFor(const std::string& dataSource, const std::string& password) {
-  SQLServer server;
-  server.DataSource(dataSource);
-  server.InitialCatalog("master");
-  server.LoginSecure(false);
-  server.UserID(StandIn::kLogin);
-  server.Password(password);
-  server.ConnectionTimeout(5);
-  return server;
+SQLServer SettingsFor(const TestServer& server, const std::string& password) {
+  SQLServer settings;
+  settings.DataSource(server.DataSource());
+  settings.InitialCatalog("master");
+  settings.LoginSecure(false);
+  settings.UserID(server.Login());
+  settings.Password(password);
+  settings.ConnectionTimeout(5);
+  return settings;
 }
 
 class CatalogTest : public testing::Test {
@@ -39,8 +39,8 @@ class CatalogTest : public testing::Test {
     const bool answer = question();
     return {answer, server_.Batches().back()};
   }
-  StandIn server_{{.seed = kSeed}};
-  SQLServer settings_ = SettingsFor(server_.DataSource(), StandIn::kPassword);
+  TestServer server_{{.seed = kSeed, .wireLog = true}};
+  SQLServer settings_ = SettingsFor(server_, server_.Password());
   std::unique_ptr<odbc::Connection> connection_;
 };
 
@@ -86,7 +86,7 @@ TEST_F(CatalogTest, AMissingOrBrokenConnectionAnswersFalse) {
 }
 
 TEST_F(CatalogTest, EachAttemptReportsOnlyItsOwnOutcome) {
-  SQLServer settings = SettingsFor(server_.DataSource(), "wrong");
+  SQLServer settings = SettingsFor(server_, "wrong");
   auto first = settings.GetConnection();
   EXPECT_FALSE(settings.ConnectingResult());
   // The server's own text, as users of the OLE DB provider saw it.
@@ -101,7 +101,7 @@ TEST_F(CatalogTest, EachAttemptReportsOnlyItsOwnOutcome) {
   EXPECT_FALSE(settings.ConnectingError().empty());
 
   settings.DataSource(server_.DataSource());
-  settings.Password(StandIn::kPassword);
+  settings.Password(server_.Password());
   auto second = settings.GetConnection();
   EXPECT_TRUE(settings.ConnectingResult());
   EXPECT_EQ(settings.ConnectingError(), "");
@@ -111,7 +111,7 @@ TEST_F(CatalogTest, EachAttemptReportsOnlyItsOwnOutcome) {
 }
 
 TEST_F(CatalogTest, ANegativeTimeOutFailsTheAttemptAfterTheLogin) {
-  SQLServer settings = SettingsFor(server_.DataSource(), StandIn::kPassword);
+  SQLServer settings = SettingsFor(server_, server_.Password());
   settings.ConnectionTimeout(-5);
   auto connection = settings.GetConnection();
   EXPECT_FALSE(settings.ConnectingResult());
@@ -121,8 +121,8 @@ TEST_F(CatalogTest, ANegativeTimeOutFailsTheAttemptAfterTheLogin) {
 // A server that demands encryption which the driver does not get to give: the dialog's message
 // tells the driver's reasons, not just that it could not connect.
 TEST(EncryptionTest, AServerThatRequiresEncryptionFailsTheAttemptWithItsReasons) {
-  StandIn server({.args = {"--require-encryption"}});
-  SQLServer settings = SettingsFor(server.DataSource(), StandIn::kPassword);
+  TestServer server({.args = {"--require-encryption"}, .wireLog = true});
+  SQLServer settings = SettingsFor(server, server.Password());
   EXPECT_FALSE(settings.GetConnection()->IsOpen());
   EXPECT_FALSE(settings.ConnectingResult());
   EXPECT_EQ(basSQLServer::ConnectFailureMessage(settings.ConnectingError()),
@@ -136,8 +136,9 @@ TEST(EncryptionTest, AServerThatRequiresEncryptionFailsTheAttemptWithItsReasons)
 }
 
 TEST(InstanceNameTest, AServerNameWithAnInstanceIsResolvedThroughTheBrowser) {
-  StandIn server({.address = "127.0.0.31", .instance = "VORNAINSTANCE2"});
-  SQLServer settings = SettingsFor("127.0.0.31\\VORNAINSTANCE2", StandIn::kPassword);
+  TestServer server({.address = "127.0.0.31", .instance = "VORNAINSTANCE2"});
+  SQLServer settings = SettingsFor(server, server.Password());
+  settings.DataSource("127.0.0.31\\VORNAINSTANCE2");
   settings.GetConnection();
   EXPECT_TRUE(settings.ConnectingResult()) << settings.ConnectingError();
 }

@@ -2,11 +2,11 @@
 #include <gtest/gtest.h>
 
 #include "startup/Main.hpp"
-#include "support/StandIn.hpp"
+#include "support/TestServer.hpp"
 
 namespace {
 
-using support::StandIn;
+using support::TestServer;
 using Boxes = std::vector<support::RecordingUi::Box>;
 
 class RecordingStartupHost : public basCommon::StartupHost {
@@ -41,13 +41,13 @@ class MainTest : public testing::Test {
     support::WriteFile(dir_.Path() / "ORV_Vostrel_MasterOnly", "");
   }
   /// The dialog's part: connect with the stand-in's login.
-  static std::function<void(basCommon::Shared&)> ConnectTo(const StandIn& server) {
+  static std::function<void(basCommon::Shared&)> ConnectTo(const TestServer& server) {
     return [&server](basCommon::Shared& shared) {
       auto& settings = *shared.gSQLServer;
       settings.DataSource(server.DataSource());
       settings.InitialCatalog("master");
-      settings.UserID(StandIn::kLogin);
-      settings.Password(StandIn::kPassword);
+      settings.UserID(server.Login());
+      settings.Password(server.Password());
       settings.ConnectionTimeout(10);
       shared.gConnection = settings.GetConnection();
     };
@@ -108,7 +108,8 @@ TEST_F(MainTest, ADialogClosedWithoutAConnectionEndsStartUpQuietly) {
 }
 
 TEST_F(MainTest, TheProductLabelListsTheGenerationsFoundInTableOrder) {
-  StandIn server({.seed = "CREATE DATABASE zarvekksys\nGO\nCREATE DATABASE qnt8sys\n"});
+  TestServer server(
+      {.seed = "CREATE DATABASE zarvekksys\nGO\nCREATE DATABASE qnt8sys\n", .wireLog = true});
   host_.connect = ConnectTo(server);
   basCommon::Main(shared_, host_);
   EXPECT_EQ(host_.mainWindows, 1);
@@ -121,24 +122,23 @@ TEST_F(MainTest, TheProductLabelListsTheGenerationsFoundInTableOrder) {
                 "SELECT COUNT(name) from sys.databases WHERE name = 'zarvekksys'"}));
 }
 
-TEST_F(MainTest, AllOrNoneOfTheGenerations) {
-  StandIn all({.seed = "CREATE DATABASE qnt4sys\nGO\nCREATE DATABASE zarvekksys\nGO\n"
-                       "CREATE DATABASE qnt7sys\nGO\nCREATE DATABASE qnt8sys\n"});
+TEST_F(MainTest, AllTheGenerationsAreListed) {
+  TestServer all({.seed = "CREATE DATABASE qnt4sys\nGO\nCREATE DATABASE zarvekksys\nGO\n"
+                          "CREATE DATABASE qnt7sys\nGO\nCREATE DATABASE qnt8sys\n"});
   host_.connect = ConnectTo(all);
   basCommon::Main(shared_, host_);
   EXPECT_EQ(
       host_.label,
       "Notara8(ノタラ8A,ノタラ8B,ノタラ8C)\r\nNotara7(ノタラ7A)\r\nNotara4(ノタラ4A,ノタラ4B)\r\n"
       "トリベル\r\n");
+}
 
-  StandIn none;
-  basCommon::Shared fresh;
-  fresh.ProgramFolder = dir_.Path();
-  RecordingStartupHost host;
-  host.connect = ConnectTo(none);
-  basCommon::Main(fresh, host);
-  EXPECT_EQ(host.mainWindows, 1);
-  EXPECT_EQ(host.label, "");
+TEST_F(MainTest, WithoutAnyGenerationTheLabelIsEmpty) {
+  TestServer none;
+  host_.connect = ConnectTo(none);
+  basCommon::Main(shared_, host_);
+  EXPECT_EQ(host_.mainWindows, 1);
+  EXPECT_EQ(host_.label, "");
 }
 
 }  // namespace

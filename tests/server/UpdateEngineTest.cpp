@@ -3,14 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "bankname/UpdateEngine.hpp"
-#include "support/StandIn.hpp"
+#include "support/TestServer.hpp"
 
 namespace {
 
 using basCommon::BankRecord;
 using basCommon::TableLine;
 using basCommon::UpdatePlan;
-using support::StandIn;
+using support::TestServer;
 
 // Two company databases with different columns for the same table list, and one whose
 // character columns cannot hold Japanese text.
@@ -47,6 +47,7 @@ std::string Check(const std::string& column, const std::string& table) {
 
 class UpdateEngineTest : public testing::Test {
  protected:
+  explicit UpdateEngineTest(bool wireLog = false) : server_({.seed = kSeed, .wireLog = wireLog}) {}
   std::string Build(const std::string& database, const UpdatePlan& plan) {
     connection_->SetDefaultDatabase(database);
     return basCommon::BuildUpdateSql(*connection_, plan);
@@ -59,7 +60,7 @@ class UpdateEngineTest : public testing::Test {
     }
     return "no error";
   }
-  StandIn server_{{.seed = kSeed}};
+  TestServer server_;
   std::unique_ptr<odbc::Connection> connection_ = server_.Connect();
   const UpdatePlan ascii_{kLines, BankRecord{"0005", "O'Neil", "ONEIL"}};
   const UpdatePlan japanese_{kLines, BankRecord{"0005", "新みらい銀行", "ｼﾝﾐﾗｲ"}};
@@ -75,7 +76,12 @@ TEST_F(UpdateEngineTest, EachDatabaseGetsStatementsForTheColumnsItHas) {
             "UPDATE TBank SET BankName = N'O''Neil' WHERE BankCode = 0005\r\n");
 }
 
-TEST_F(UpdateEngineTest, TheChecksOfADatabaseAreOneBatchOfEveryListedColumnOnce) {
+class UpdateEngineRequestsTest : public UpdateEngineTest {
+ protected:
+  UpdateEngineRequestsTest() : UpdateEngineTest(true) {}
+};
+
+TEST_F(UpdateEngineRequestsTest, TheChecksOfADatabaseAreOneBatchOfEveryListedColumnOnce) {
   const auto before = server_.Batches().size();
   Build("qnt1dat01", ascii_);
   const auto batches = server_.Batches();

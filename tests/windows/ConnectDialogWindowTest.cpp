@@ -8,12 +8,12 @@
 
 #include "platform/Twips.hpp"
 #include "sqlserver/frmSqlConnect.hpp"
-#include "support/StandIn.hpp"
+#include "support/TestServer.hpp"
 #include "windows/WindowTestSupport.hpp"
 
 namespace {
 
-using support::StandIn;
+using support::TestServer;
 using windowtest::BackgroundOf;
 using windowtest::Click;
 using windowtest::Key;
@@ -45,10 +45,10 @@ class ConnectDialogWindowTest : public testing::Test {
   static void Type(frmSqlConnect& dialog, int box, const std::wstring& text) {
     dialog.SetText(box, text);
   }
-  void SqlLogin(frmSqlConnect& dialog, const StandIn& server, const std::wstring& password) {
+  void SqlLogin(frmSqlConnect& dialog, const TestServer& server, const std::wstring& password) {
     Type(dialog, frmSqlConnect::txtDataSource, win32::Wide(server.DataSource()));
     Click(dialog.Item(kOption1));
-    Type(dialog, frmSqlConnect::txtUserID, win32::Wide(StandIn::kLogin));
+    Type(dialog, frmSqlConnect::txtUserID, win32::Wide(server.Login()));
     Type(dialog, frmSqlConnect::txtPasswd, password);
   }
 
@@ -316,9 +316,9 @@ TEST_F(ConnectDialogWindowTest, AZeroTimeOutKeepsTheFocusAndSwallowsWhatWouldMov
 }
 
 TEST_F(ConnectDialogWindowTest, ANegativeTimeOutTurnsPositiveAndHalvesRoundToEven) {
-  StandIn server;
+  TestServer server;
   const auto dialog = Open();
-  SqlLogin(*dialog, server, L" " + win32::Wide(StandIn::kPassword) + L" ");
+  SqlLogin(*dialog, server, L" " + win32::Wide(server.Password()) + L" ");
   SetFocus(dialog->Item(frmSqlConnect::txtConnectionTimeout));
   dialog->SetText(frmSqlConnect::txtConnectionTimeout, L"-5");
   Click(dialog->Item(frmSqlConnect::txtUserID));
@@ -327,20 +327,20 @@ TEST_F(ConnectDialogWindowTest, ANegativeTimeOutTurnsPositiveAndHalvesRoundToEve
   Click(dialog->Item(frmSqlConnect::cmdConn));
   EXPECT_TRUE(ui_.boxes.empty());
   EXPECT_EQ(settings_.ConnectionTimeout(), 5);
-  EXPECT_EQ(settings_.Password(), StandIn::kPassword);
+  EXPECT_EQ(settings_.Password(), server.Password());
   EXPECT_FALSE(dialog->IsLoaded());
 
   const auto again = Open();
   EXPECT_EQ(TextOf(again->Item(frmSqlConnect::txtConnectionTimeout)), "5");
   again->SetText(frmSqlConnect::txtConnectionTimeout, L".5");
-  again->SetText(frmSqlConnect::txtUserID, win32::Wide(StandIn::kLogin));
-  again->SetText(frmSqlConnect::txtPasswd, win32::Wide(StandIn::kPassword));
+  again->SetText(frmSqlConnect::txtUserID, win32::Wide(server.Login()));
+  again->SetText(frmSqlConnect::txtPasswd, win32::Wide(server.Password()));
   Click(again->Item(frmSqlConnect::cmdConn));
   EXPECT_EQ(settings_.ConnectionTimeout(), 0);
 }
 
 TEST_F(ConnectDialogWindowTest, AFailedAttemptExplainsInSevenLinesAndStaysOpen) {
-  StandIn server;
+  TestServer server({.wireLog = true});
   const auto dialog = Open();
   SqlLogin(*dialog, server, L"wrong");
   Click(dialog->Item(frmSqlConnect::cmdConn));
@@ -360,9 +360,9 @@ TEST_F(ConnectDialogWindowTest, AFailedAttemptExplainsInSevenLinesAndStaysOpen) 
 }
 
 TEST_F(ConnectDialogWindowTest, ASuccessfulAttemptClosesTheDialogWithTheConnectionOpen) {
-  StandIn server;
+  TestServer server;
   const auto dialog = Open();
-  SqlLogin(*dialog, server, win32::Wide(StandIn::kPassword));
+  SqlLogin(*dialog, server, win32::Wide(server.Password()));
   Click(dialog->Item(frmSqlConnect::cmdConn));
   EXPECT_FALSE(dialog->IsLoaded());
   EXPECT_TRUE(settings_.ConnectingResult());

@@ -7,12 +7,12 @@
 
 #include "bankname/frmOravend.hpp"
 #include "platform/Twips.hpp"
-#include "support/StandIn.hpp"
+#include "support/TestServer.hpp"
 #include "windows/WindowTestSupport.hpp"
 
 namespace {
 
-using support::StandIn;
+using support::TestServer;
 using windowtest::Key;
 using windowtest::TextOf;
 
@@ -42,13 +42,13 @@ class MainWindowTest : public testing::Test {
     windowtest::Pump();
     return window;
   }
-  void ConnectTo(const StandIn& server) { shared_.gConnection = server.Connect(); }
+  void ConnectTo(const TestServer& server) { shared_.gConnection = server.Connect(); }
   int Boxes(const std::string& text) const {
     return static_cast<int>(std::count_if(ui_.boxes.begin(), ui_.boxes.end(),
                                           [&](const auto& box) { return box.text == text; }));
   }
   /// The batches of UPDATE statements, each in the transaction it begins.
-  static int Updates(const StandIn& server) {
+  static int Updates(const TestServer& server) {
     int updates = 0;
     for (const auto& sql : server.Batches())
       updates += sql.starts_with("BEGIN TRANSACTION\r\nUPDATE");
@@ -162,7 +162,7 @@ TEST_F(MainWindowTest, OpensWithCloseFocusedAndTabsToRunAndThePanel) {
 }
 
 TEST_F(MainWindowTest, ShiftRRunsOnceOnlyWithShiftAloneAndAltRAsTheButtonDoes) {
-  StandIn server({.seed = kDatabase});
+  TestServer server({.seed = kDatabase, .wireLog = true});
   ConnectTo(server);
   auto window = Open();
   Key('R');
@@ -189,7 +189,7 @@ TEST_F(MainWindowTest, ShiftRRunsOnceOnlyWithShiftAloneAndAltRAsTheButtonDoes) {
 }
 
 TEST_F(MainWindowTest, WithNoDatabaseTheWarningComesOnceAndTheWindowStaysUsable) {
-  StandIn server;
+  TestServer server;
   ConnectTo(server);
   const auto window = Open();
   Key('R', {VK_SHIFT});
@@ -225,7 +225,7 @@ TEST_F(MainWindowTest, ShiftXAndTheCloseBoxCloseButNotDuringARun) {
 
 TEST_F(MainWindowTest, TheRunShowsItsStateOnTheScreenBeforeTheFirstDatabaseIsProcessed) {
   // The first database's catalog checks are held at the server while the screen is looked at.
-  StandIn server({.seed = kDatabase, .args = {"--hold", "As 'Count':3"}});
+  TestServer server({.seed = kDatabase, .args = {"--hold", "As 'Count':3"}, .wireLog = true});
   ConnectTo(server);
   const auto window = Open();
   std::atomic<bool> seen{false};

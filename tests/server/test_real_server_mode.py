@@ -1,0 +1,133 @@
+"""The server tests pointed at a server of their own by ORAVEND_TEST_SERVER.
+
+A stand-in started here plays the real server: nothing in it knows of the tests, so what the tests
+leave there, refuse there or wait for there is what they would on any SQL Server.
+
+usage: test_real_server_mode.py oravend-standin server_tests startup_tests
+"""
+
+import os
+import subprocess
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "standin"))
+from standin_harness import StandIn  # noqa: E402
+
+ADDRESS = "127.0.0.41"
+LOGIN = ("tester", "Real-Server1")
+SYSTEM_DATABASES = ["master", "tempdb", "model", "msdb"]
+OURS = ["oravend_test_lock", "oravend_test_registry"]
+
+
+class RealServerModeTest(unittest.TestCase):
+    STANDIN = SERVER_TESTS = STARTUP_TESTS = None
+
+    def start_server(self, seed=None):
+        server = StandIn(self.STANDIN, ADDRESS, login=LOGIN, seed=seed)
+        self.addCleanup(server.stop)
+        return server
+
+    def environment(self, server):
+        return dict(os.environ, ORAVEND_TEST_SERVER=f"{server.address},{server.port}",
+                    ORAVEND_TEST_LOGIN=LOGIN[0], ORAVEND_TEST_PASSWORD=LOGIN[1])
+
+    def run_tests(self, server, program, gtest_filter="*"):
+        return subprocess.run([program, f"--gtest_filter={gtest_filter}"],
+                              env=self.environment(server), capture_output=True, text=True,
+                              timeout=240)
+
+    def start_tests(self, server, program, gtest_filter):
+        process = subprocess.Popen([program, f"--gtest_filter={gtest_filter}"],
+                                   env=self.environment(server), stdout=subprocess.PIPE,
+                                   stderr=subprocess.STDOUT, text=True)
+        self.addCleanup(process.wait, 60)
+        self.addCleanup(process.kill)
+        return process
+
+    @staticmethod
+    def failures(result):
+        """GoogleTest's failure reports, each with the lines that follow it."""
+        lines = (result.stdout + result.stderr).splitlines()
+        found = [i for i, line in enumerate(lines) if "Failure" in line or "FAILED" in line]
+        return "\n".join("\n".join(lines[i:i + 4]) for i in found[:20]) or result.stdout[-2000:]
+
+    @staticmethod
+    def databases(server):
+        with server.connect() as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT name FROM sys.databases ORDER BY database_id")
+            return [name for (name,) in cursor.fetchall()]
+
+    def test_the_suite_passes_and_leaves_only_its_own_two_databases(self):
+        server = self.start_server()
+        for program in (self.SERVER_TESTS, self.STARTUP_TESTS):
+            result = self.run_tests(server, program)
+            self.assertEqual(result.returncode, 0, self.failures(result))
+        self.assertEqual(self.databases(server), SYSTEM_DATABASES + OURS)
+        with server.connect("oravend_test_registry") as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT COUNT(*) FROM made")
+            self.assertEqual(cursor.fetchone()[0], 0)
+        # The databases were made on this server, not on stand-ins of the tests' own.
+        batches = server.batches()
+        self.assertIn("CREATE DATABASE qnt8dat01\n", batches)
+        self.assertIn("CREATE DATABASE qnt8sys\n", batches)
+
+    def test_a_server_with_a_company_database_of_its_own_is_refused_and_left_alone(self):
+        server = self.start_server(
+            "CREATE DATABASE qnt8dat77\nGO\nUSE qnt8dat77\nCREATE TABLE TBank (BankCode char(4))\n"
+            "INSERT INTO TBank VALUES ('0005')\n")
+        result = self.run_tests(server, self.SERVER_TESTS,
+                                "DiscoveryTest.AServerWithoutCompanyDatabasesGivesEmptyLists")
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("has databases the tests would make or change: qnt8dat77. The tests run only "
+                      "on a server without them.", result.stdout)
+        self.assertEqual(self.databases(server), SYSTEM_DATABASES + ["qnt8dat77"] + OURS)
+        with server.connect("qnt8dat77") as connection, connection.cursor() as cursor:
+            cursor.execute("SELECT BankCode FROM TBank")
+            self.assertEqual(cursor.fetchall(), [("0005",)])
+
+    def test_databases_left_by_a_run_that_died_are_dropped_by_the_next(self):
+        server = self.start_server(
+            "CREATE DATABASE oravend_test_registry\nGO\nUSE oravend_test_registry\n"
+            "CREATE TABLE made (name nvarchar(128) NOT NULL PRIMARY KEY)\n"
+            "INSERT INTO made VALUES (N'qnt8dat01'), (N'zarvekkbank')\nGO\n"
+            "CREATE DATABASE qnt8dat01\nGO\nCREATE DATABASE zarvekkbank\n")
+        result = self.run_tests(server, self.SERVER_TESTS,
+                                "DiscoveryTest.AServerWithoutCompanyDatabasesGivesEmptyLists")
+        self.assertEqual(result.returncode, 0, self.failures(result))
+        self.assertEqual(self.databases(server),
+                         SYSTEM_DATABASES + ["oravend_test_registry", "oravend_test_lock"])
+
+    def test_a_test_waits_while_another_run_holds_the_server(self):
+        server = self.start_server()
+        holder_run = self.run_tests(server, self.SERVER_TESTS,
+                                    "DiscoveryTest.AServerWithoutCompanyDatabasesGivesEmptyLists")
+        self.assertEqual(holder_run.returncode, 0, self.failures(holder_run))
+        holder = server.connect("oravend_test_lock", autocommit=False)
+        self.addCleanup(holder.close)
+        holder.cursor().execute("INSERT INTO run_lock (id) VALUES (1)")
+        lock_requests = server.batches().count("BEGIN TRANSACTION\r\nINSERT INTO run_lock (id) "
+                                               "VALUES (1)")
+        waiting = self.start_tests(server, self.SERVER_TESTS,
+                                   "DiscoveryTest.EachProductGetsItsOwnDatabasesInServerOrder")
+        deadline = time.monotonic() + 20
+        while server.batches().count("BEGIN TRANSACTION\r\nINSERT INTO run_lock (id) VALUES (1)") \
+                == lock_requests:
+            self.assertLess(time.monotonic(), deadline, "the test never asked for the server")
+            self.assertIsNone(waiting.poll(), "the test ended without waiting")
+            time.sleep(0.05)
+        self.assertIsNone(waiting.poll())
+        self.assertNotIn("qnt8dat01", self.databases(server))
+        holder.rollback()
+        output, _ = waiting.communicate(timeout=60)
+        self.assertEqual(waiting.returncode, 0, output[-4000:])
+        self.assertNotIn("qnt8dat01", self.databases(server))
+
+
+if __name__ == "__main__":
+    if len(sys.argv) < 4:
+        sys.exit(__doc__)
+    (RealServerModeTest.STANDIN, RealServerModeTest.SERVER_TESTS,
+     RealServerModeTest.STARTUP_TESTS) = sys.argv[1:4]
+    unittest.main(argv=[sys.argv[0]] + sys.argv[4:], verbosity=2)

@@ -1,0 +1,348 @@
+// Starts the stand-in with a ready file, reads its wire log, and stops it; or reserves a real
+// server for one test and makes the test's databases there.
+#include "support/TestServer.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/Platform.hpp"
+#include "sqlserver/SQLServer.hpp"
+
+namespace support {
+
+StandIn::StandIn(const ServerOptions& options) : address_(options.address) {
+  const auto ready = ReadyFile();
+  const auto seed = dir_.Path() / "seed.sql";
+  const auto data = options.dataDir.empty() ? dir_.Path() / "data" : options.dataDir;
+  WriteFile(seed, options.seed);
+  std::filesystem::create_directories(data);
+  std::vector<std::string> args{
+      "--listen", address_ + ":0", "--login", std::string(kLogin) + ":" + kPassword, "--data-dir",
+      HostPath(data), "--seed", HostPath(seed), "--wire-log", HostPath(dir_.Path() / "wire.log"),
+      "--ready-file", HostPath(ready), "--exit-with-parent",
+      // Under Wine the test is not the server's parent: a test that
+      // dies cannot leave its server running for long.
+      "--exit-when-idle", "60",
+      // For servers that refuse every login, such as one that demands encryption.
+      "--stop-file", HostPath(StopFile())};
+  if (!options.instance.empty()) {
+    args.insert(args.end(), {"--instance", options.instance});
+  }
+  args.insert(args.end(), options.args.begin(), options.args.end());
+  process_ = std::make_unique<ChildProcess>(platform::PathFromUtf8(ORAVEND_STANDIN_PATH), args);
+  if (!WaitFor([&] { return std::filesystem::exists(ready); }, options.startLimit)) {
+    throw std::runtime_error("the stand-in did not start");
+  }
+  std::istringstream(ReadFile(ready)) >> address_ >> port_;
+}
+
+StandIn::~StandIn() {
+  // Under Wine the server can be neither killed nor waited for from here: it is asked to shut
+  // down, and it removes its ready file after it has closed every file in its folder.
+  try {
+    odbc::Connection connection;
+    connection.Open({{"Data Source", DataSource()},
+                     {"User ID", kLogin},
+                     {"Password", kPassword},
+                     {"Connect Timeout", "5"}});
+    connection.SetCommandTimeout(5);
+    connection.Execute("SHUTDOWN WITH NOWAIT");
+  } catch (const std::exception&) {
+    // Already gone, gone while answering, or refusing the login.
+    WriteFile(StopFile(), "");
+  }
+  WaitFor([&] { return !std::filesystem::exists(ReadyFile()); }, std::chrono::seconds(10));
+}
+
+std::filesystem::path StandIn::ReadyFile() const { return dir_.Path() / "ready"; }
+std::filesystem::path StandIn::StopFile() const { return dir_.Path() / "stop"; }
+
+std::string StandIn::DataSource() const { return address_ + "," + std::to_string(port_); }
+
+std::vector<nlohmann::json> StandIn::WireLog() const {
+  std::vector<nlohmann::json> entries;
+  std::istringstream lines(ReadFile(dir_.Path() / "wire.log"));
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) entries.push_back(nlohmann::json::parse(line));
+  }
+  return entries;
+}
+
+namespace {
+
+/// The server named by ORAVEND_TEST_SERVER, if any, and its login.
+std::optional<ServerLogin> RealServerFromEnvironment() {
+  const char* server = std::getenv("ORAVEND_TEST_SERVER");
+  if (server == nullptr || *server == '\0') return std::nullopt;
+  const char* login = std::getenv("ORAVEND_TEST_LOGIN");
+  const char* password = std::getenv("ORAVEND_TEST_PASSWORD");
+  if (login == nullptr || *login == '\0' || password == nullptr) {
+    throw std::runtime_error(
+        "ORAVEND_TEST_SERVER is set: ORAVEND_TEST_LOGIN and ORAVEND_TEST_PASSWORD must be too");
+  }
+  return ServerLogin{server, login, password};
+}
+
+// Both under the prefix "oravend_test_", which nothing of the products' matches.
+constexpr const char* kLockDatabase = "oravend_test_lock";
+constexpr const char* kRegistryDatabase = "oravend_test_registry";
+
+// The names Oravend finds company databases and products by. A server that has such a database
+// of its own is not used: a run under test would change it.
+constexpr const char* kProductDatabases =
+    "SELECT name FROM sys.databases WHERE name LIKE 'qnt_dat%' OR name LIKE 'qnt_def' OR name "
+    "LIKE 'qnt_sys' OR name LIKE 'zarvekk%'";
+
+// "Cannot drop database because it is currently in use."
+constexpr long kInUse = 3702;
+
+// How long a test waits for another run of the tests to leave the server.
+constexpr long kReservationWait = 25;
+
+std::string Quoted(const std::string& name) {
+  std::string quoted = "[";
+  for (const char c : name) quoted += c == ']' ? std::string("]]") : std::string(1, c);
+  return quoted + "]";
+}
+
+std::string Literal(const std::string& text) {
+  return "N'" + basSQLServer::EscapeApostrophes(text) + "'";
+}
+
+std::unique_ptr<odbc::Connection> Open(const ServerLogin& login, const std::string& database,
+                                       long commandTimeout) {
+  auto connection = std::make_unique<odbc::Connection>();
+  connection->Open({{"Data Source", login.dataSource},
+                    {"User ID", login.login},
+                    {"Password", login.password},
+                    {"Initial Catalog", database},
+                    {"Connect Timeout", "15"}});
+  connection->SetCommandTimeout(commandTimeout);
+  return connection;
+}
+
+/// The first column of every row the last statement of `sql` returned.
+std::vector<std::string> Column(odbc::Connection& connection, const std::string& sql) {
+  const auto results = connection.Execute(sql);
+  std::vector<std::string> values;
+  if (results.empty()) return values;
+  for (const auto& row : results.back().rows) values.push_back(row.at(0).value_or(""));
+  return values;
+}
+
+bool Exists(odbc::Connection& connection, const std::string& view, const std::string& name) {
+  return odbc::QueryNumber(connection,
+                           "SELECT COUNT(*) FROM " + view + " WHERE name = " + Literal(name)) > 0;
+}
+
+/// Runs `sql` unless the error says another run did it first.
+void RunUnless(odbc::Connection& connection, const std::string& sql, long alreadyDone) {
+  try {
+    connection.Execute(sql);
+  } catch (const odbc::Error& e) {
+    if (e.NativeError() != alreadyDone) throw;
+  }
+}
+
+/// The database with its one table, made by whichever run comes first.
+void Ensure(const ServerLogin& login, const std::string& database, const std::string& table,
+            const std::string& columns) {
+  auto master = Open(login, "master", 60);
+  if (!Exists(*master, "sys.databases", database)) {
+    RunUnless(*master, "CREATE DATABASE " + database, 1801);
+  }
+  auto connection = Open(login, database, 60);
+  if (!Exists(*connection, "sys.tables", table)) {
+    RunUnless(*connection, "CREATE TABLE " + table + " (" + columns + ")", 2714);
+  }
+}
+
+/// The databases a seed makes, by name, in its order.
+std::vector<std::string> SeedDatabases(const std::string& seed) {
+  static const std::regex create(R"(CREATE\s+DATABASE\s+(\[(?:[^\]]|\]\])*\]|[^\s\[\]]+))",
+                                 std::regex::icase);
+  std::vector<std::string> names;
+  for (std::sregex_iterator it(seed.begin(), seed.end(), create), end; it != end; ++it) {
+    std::string name = (*it)[1];
+    if (name.front() == '[') {
+      name = std::regex_replace(name.substr(1, name.size() - 2), std::regex(R"(\]\])"), "]");
+    }
+    names.push_back(name);
+  }
+  return names;
+}
+
+/// The seed's batches: the text between lines that say GO.
+std::vector<std::string> SeedBatches(const std::string& seed) {
+  static const std::regex go(R"(^\s*GO\s*$)", std::regex::icase);
+  std::vector<std::string> batches{""};
+  std::istringstream lines(seed);
+  for (std::string line; std::getline(lines, line);) {
+    if (std::regex_match(line, go)) {
+      batches.emplace_back();
+    } else {
+      batches.back() += line + "\n";
+    }
+  }
+  std::erase_if(batches, [](const std::string& batch) {
+    return batch.find_first_not_of(" \t\r\n") == std::string::npos;
+  });
+  return batches;
+}
+
+std::string Joined(const std::vector<std::string>& names) {
+  std::string joined;
+  for (const auto& name : names) joined += (joined.empty() ? "" : ", ") + name;
+  return joined;
+}
+
+}  // namespace
+
+/// A real server held for one test: a row inserted in an open transaction in the lock database
+/// keeps other runs waiting until the test ends. Every database made for the test is written in
+/// the registry first, so that one left by a run that died is dropped by the next.
+class TestServer::Reservation {
+ public:
+  explicit Reservation(const ServerLogin& login) : login_(login) {
+    Ensure(login, kLockDatabase, "run_lock", "id int NOT NULL PRIMARY KEY");
+    Ensure(login, kRegistryDatabase, "made", "name nvarchar(128) NOT NULL PRIMARY KEY");
+    lock_ = Open(login, kLockDatabase, kReservationWait);
+    try {
+      lock_->Execute("BEGIN TRANSACTION\r\nINSERT INTO run_lock (id) VALUES (1)");
+    } catch (const odbc::Error& e) {
+      throw std::runtime_error("ORAVEND_TEST_SERVER: " + login.dataSource +
+                               " was not free within " + std::to_string(kReservationWait) +
+                               " s (another run of the tests may hold it): " + e.what());
+    }
+    registry_ = Open(login, kRegistryDatabase, 60);
+    for (const auto& name : Column(*registry_, "SELECT name FROM made")) Drop(name);
+  }
+
+  ~Reservation() {
+    try {
+      if (clear_) {
+        // Company databases the test made itself: none was here before it, and other runs wait,
+        // so every one here now is its own.
+        for (const auto& name : Column(*registry_, kProductDatabases)) {
+          if (std::ranges::find(made_, name) == made_.end()) made_.push_back(name);
+        }
+      }
+      for (auto name = made_.rbegin(); name != made_.rend(); ++name) Drop(*name);
+    } catch (const std::exception& e) {
+      ADD_FAILURE() << "ORAVEND_TEST_SERVER: the test's databases were not all dropped: "
+                    << e.what();
+    }
+    try {
+      lock_->Execute("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
+    } catch (const std::exception&) {
+      // Closing the connection ends the transaction too.
+    }
+  }
+
+  Reservation(const Reservation&) = delete;
+  Reservation& operator=(const Reservation&) = delete;
+
+  /// Refuses a server that has any database the seed or a run would touch, then runs the seed.
+  void Seed(const std::string& seed) {
+    const auto names = SeedDatabases(seed);
+    std::string present = kProductDatabases;
+    for (const auto& name : names) present += " OR name = " + Literal(name);
+    if (const auto found = Column(*registry_, present); !found.empty()) {
+      throw std::runtime_error("ORAVEND_TEST_SERVER: " + login_.dataSource +
+                               " has databases the tests would make or change: " + Joined(found) +
+                               ". The tests run only on a server without them.");
+    }
+    clear_ = true;
+    for (const auto& name : names) {
+      registry_->Execute("INSERT INTO made (name) VALUES (" + Literal(name) + ")");
+      made_.push_back(name);
+    }
+    auto seeding = Open(login_, "master", 60);
+    for (const auto& batch : SeedBatches(seed)) {
+      try {
+        seeding->Execute(batch);
+      } catch (const odbc::Error& e) {
+        throw std::runtime_error(
+            "ORAVEND_TEST_SERVER: the test's seed failed: " + std::string(e.what()) + "\n" + batch);
+      }
+    }
+  }
+
+ private:
+  void Drop(const std::string& name) {
+    const auto states =
+        Column(*registry_, "SELECT state_desc FROM sys.databases WHERE name = " + Literal(name));
+    if (!states.empty()) {
+      // Dropping an offline database would leave its files behind.
+      if (states.front() == "OFFLINE")
+        registry_->Execute("ALTER DATABASE " + Quoted(name) + " SET ONLINE");
+      registry_->Execute("ALTER DATABASE " + Quoted(name) +
+                         " SET SINGLE_USER WITH ROLLBACK IMMEDIATE");
+      // A session whose client has just disconnected may still be in the database for a moment.
+      std::exception_ptr failure;
+      const bool dropped = WaitFor(
+          [&] {
+            try {
+              registry_->Execute("DROP DATABASE " + Quoted(name));
+              return true;
+            } catch (const odbc::Error& e) {
+              if (e.NativeError() != kInUse) throw;
+              failure = std::current_exception();
+              return false;
+            }
+          },
+          std::chrono::seconds(10));
+      if (!dropped) std::rethrow_exception(failure);
+    }
+    registry_->Execute("DELETE FROM made WHERE name = " + Literal(name));
+  }
+
+  ServerLogin login_;
+  std::unique_ptr<odbc::Connection> lock_;
+  std::unique_ptr<odbc::Connection> registry_;
+  std::vector<std::string> made_;
+  bool clear_ = false;  ///< the server had no database of the products' before the test
+};
+
+TestServer::TestServer(const ServerOptions& options) : wireLog_(options.wireLog) {
+  const auto real = RealServerFromEnvironment();
+  const bool standInOnly = options.wireLog || !options.args.empty() || !options.instance.empty() ||
+                           !options.dataDir.empty() || options.address != ServerOptions{}.address;
+  if (!real || standInOnly) {
+    standIn_ = std::make_unique<StandIn>(options);
+    login_ = {standIn_->DataSource(), StandIn::kLogin, StandIn::kPassword};
+    return;
+  }
+  login_ = *real;
+  reservation_ = std::make_unique<Reservation>(login_);
+  reservation_->Seed(options.seed);
+}
+
+TestServer::~TestServer() = default;
+
+std::string TestServer::DataSource() const { return login_.dataSource; }
+
+std::unique_ptr<odbc::Connection> TestServer::Connect(const std::string& database) const {
+  return Open(login_, database, 10);
+}
+
+std::vector<nlohmann::json> TestServer::WireLog() const {
+  if (!wireLog_) throw std::logic_error("the test reads the wire log without the wireLog option");
+  return standIn_->WireLog();
+}
+
+std::vector<std::string> TestServer::Batches() const {
+  std::vector<std::string> batches;
+  for (const auto& entry : WireLog()) {
+    if (entry.value("kind", "") == "batch") batches.push_back(entry.at("sql").get<std::string>());
+  }
+  return batches;
+}
+
+}  // namespace support
