@@ -40,7 +40,7 @@ class MainTest : public testing::Test {
     support::WriteFile(dir_.Path() / "ORV_Notara_MasterOnly", "");
     support::WriteFile(dir_.Path() / "ORV_Vostrel_MasterOnly", "");
   }
-  /// The dialog's part: connect with the stand-in's login.
+  /// The dialog's part: connect with the test server's login.
   static std::function<void(basCommon::Shared&)> ConnectTo(const TestServer& server) {
     return [&server](basCommon::Shared& shared) {
       auto& settings = *shared.gSQLServer;

@@ -12,8 +12,8 @@ using basCommon::TableLine;
 using basCommon::UpdatePlan;
 using support::TestServer;
 
-// Two company databases with different columns for the same table list, and one whose
-// character columns cannot hold Japanese text.
+// Two company databases with different columns for the same table list, one whose character
+// columns cannot hold Japanese text, and one without any table.
 const char* const kSeed = R"(CREATE DATABASE qnt1dat01
 GO
 USE qnt1dat01
@@ -33,6 +33,8 @@ USE qnt1dat03
 CREATE TABLE TBank (BankCode char(4), BankName nvarchar(40), BankKana varchar(40))
 CREATE TABLE TPayee (PayBank char(4), PayBankName varchar(40) COLLATE Japanese_CI_AS)
 CREATE TABLE TNone (Code char(4), Name varchar(40) COLLATE Latin1_General_100_CI_AS_SC_UTF8)
+GO
+CREATE DATABASE qnt1dat04
 )";
 
 const std::vector<TableLine> kLines{{"TBank", "BankCode", "BankName", "BankKana"},
@@ -97,7 +99,6 @@ TEST_F(UpdateEngineRequestsTest, TheChecksOfADatabaseAreOneBatchOfEveryListedCol
 }
 
 TEST_F(UpdateEngineTest, ADatabaseWithoutTheListedColumnsGetsAnEmptyBatch) {
-  server_.Connect()->Execute("CREATE DATABASE qnt1dat04");
   EXPECT_EQ(Build("qnt1dat04", ascii_), "");
   const UpdatePlan nothingListed({{"TBank", "BankCode", "", ""}}, BankRecord{"5", "a", "b"});
   EXPECT_TRUE(nothingListed.CheckStatements().empty());

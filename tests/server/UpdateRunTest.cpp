@@ -1,4 +1,4 @@
-// The update run over both products' databases, as the stand-in's data and wire log show it.
+// The update run over both products' databases, as the server's data and the wire log show it.
 #include <gtest/gtest.h>
 
 #include <chrono>

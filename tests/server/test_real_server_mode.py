@@ -18,7 +18,6 @@ from standin_harness import StandIn  # noqa: E402
 ADDRESS = "127.0.0.41"
 LOGIN = ("tester", "Real-Server1")
 SYSTEM_DATABASES = ["master", "tempdb", "model", "msdb"]
-OURS = ["oravend_test_lock", "oravend_test_registry"]
 
 
 class RealServerModeTest(unittest.TestCase):
@@ -59,45 +58,32 @@ class RealServerModeTest(unittest.TestCase):
             cursor.execute("SELECT name FROM sys.databases ORDER BY database_id")
             return [name for (name,) in cursor.fetchall()]
 
-    def test_the_suite_passes_and_leaves_only_its_own_two_databases(self):
+    def test_the_suite_passes_and_leaves_only_its_lock_database(self):
         server = self.start_server()
         for program in (self.SERVER_TESTS, self.STARTUP_TESTS):
             result = self.run_tests(server, program)
             self.assertEqual(result.returncode, 0, self.failures(result))
-        self.assertEqual(self.databases(server), SYSTEM_DATABASES + OURS)
-        with server.connect("oravend_test_registry") as connection, connection.cursor() as cursor:
-            cursor.execute("SELECT COUNT(*) FROM made")
-            self.assertEqual(cursor.fetchone()[0], 0)
+        self.assertEqual(self.databases(server), SYSTEM_DATABASES + ["oravend_test_lock"])
         # The databases were made on this server, not on stand-ins of the tests' own.
         batches = server.batches()
         self.assertIn("CREATE DATABASE qnt8dat01\n", batches)
         self.assertIn("CREATE DATABASE qnt8sys\n", batches)
 
-    def test_a_server_with_a_company_database_of_its_own_is_refused_and_left_alone(self):
+    def test_a_server_with_databases_of_the_tests_names_is_refused_and_left_alone(self):
+        # A company database, and one named like a database the test's seed makes.
         server = self.start_server(
             "CREATE DATABASE qnt8dat77\nGO\nUSE qnt8dat77\nCREATE TABLE TBank (BankCode char(4))\n"
-            "INSERT INTO TBank VALUES ('0005')\n")
+            "INSERT INTO TBank VALUES ('0005')\nGO\nCREATE DATABASE shop\n")
         result = self.run_tests(server, self.SERVER_TESTS,
-                                "DiscoveryTest.AServerWithoutCompanyDatabasesGivesEmptyLists")
+                                "AccessLayerTest.EveryStatementOfABatchIsAResult")
         self.assertNotEqual(result.returncode, 0)
-        self.assertIn("has databases the tests would make or change: qnt8dat77. The tests run only "
-                      "on a server without them.", result.stdout)
-        self.assertEqual(self.databases(server), SYSTEM_DATABASES + ["qnt8dat77"] + OURS)
+        self.assertIn("has databases the tests would make or change: qnt8dat77, shop. The tests run "
+                      "only on a server without them", result.stdout)
+        self.assertEqual(self.databases(server),
+                         SYSTEM_DATABASES + ["qnt8dat77", "shop", "oravend_test_lock"])
         with server.connect("qnt8dat77") as connection, connection.cursor() as cursor:
             cursor.execute("SELECT BankCode FROM TBank")
             self.assertEqual(cursor.fetchall(), [("0005",)])
-
-    def test_databases_left_by_a_run_that_died_are_dropped_by_the_next(self):
-        server = self.start_server(
-            "CREATE DATABASE oravend_test_registry\nGO\nUSE oravend_test_registry\n"
-            "CREATE TABLE made (name nvarchar(128) NOT NULL PRIMARY KEY)\n"
-            "INSERT INTO made VALUES (N'qnt8dat01'), (N'zarvekkbank')\nGO\n"
-            "CREATE DATABASE qnt8dat01\nGO\nCREATE DATABASE zarvekkbank\n")
-        result = self.run_tests(server, self.SERVER_TESTS,
-                                "DiscoveryTest.AServerWithoutCompanyDatabasesGivesEmptyLists")
-        self.assertEqual(result.returncode, 0, self.failures(result))
-        self.assertEqual(self.databases(server),
-                         SYSTEM_DATABASES + ["oravend_test_registry", "oravend_test_lock"])
 
     def test_a_test_waits_while_another_run_holds_the_server(self):
         server = self.start_server()

@@ -89,9 +89,8 @@ std::optional<ServerLogin> RealServerFromEnvironment() {
   return ServerLogin{server, login, password};
 }
 
-// Both under the prefix "oravend_test_", which nothing of the products' matches.
+// Under a prefix that nothing of the products' matches.
 constexpr const char* kLockDatabase = "oravend_test_lock";
-constexpr const char* kRegistryDatabase = "oravend_test_registry";
 
 // The names Oravend finds company databases and products by. A server that has such a database
 // of its own is not used: a run under test would change it.
@@ -141,31 +140,31 @@ bool Exists(odbc::Connection& connection, const std::string& view, const std::st
                            "SELECT COUNT(*) FROM " + view + " WHERE name = " + Literal(name)) > 0;
 }
 
-/// Runs `sql` unless the error says another run did it first.
-void RunUnless(odbc::Connection& connection, const std::string& sql, long alreadyDone) {
-  try {
-    connection.Execute(sql);
-  } catch (const odbc::Error& e) {
-    if (e.NativeError() != alreadyDone) throw;
-  }
-}
-
-/// The database with its one table, made by whichever run comes first.
-void Ensure(const ServerLogin& login, const std::string& database, const std::string& table,
-            const std::string& columns) {
+/// The lock database with its one table, made by whichever run comes first.
+void EnsureLockDatabase(const ServerLogin& login) {
   auto master = Open(login, "master", 60);
-  if (!Exists(*master, "sys.databases", database)) {
-    RunUnless(*master, "CREATE DATABASE " + database, 1801);
+  const auto made = [&] { return Exists(*master, "sys.databases", kLockDatabase); };
+  if (!made()) {
+    try {
+      master->Execute(std::string("CREATE DATABASE ") + kLockDatabase);
+    } catch (const odbc::Error&) {
+      if (!made()) throw;
+    }
   }
-  auto connection = Open(login, database, 60);
-  if (!Exists(*connection, "sys.tables", table)) {
-    RunUnless(*connection, "CREATE TABLE " + table + " (" + columns + ")", 2714);
+  auto lock = Open(login, kLockDatabase, 60);
+  const auto hasTable = [&] { return Exists(*lock, "sys.tables", "run_lock"); };
+  if (!hasTable()) {
+    try {
+      lock->Execute("CREATE TABLE run_lock (id int NOT NULL PRIMARY KEY)");
+    } catch (const odbc::Error&) {
+      if (!hasTable()) throw;
+    }
   }
 }
 
 /// The databases a seed makes, by name, in its order.
 std::vector<std::string> SeedDatabases(const std::string& seed) {
-  static const std::regex create(R"(CREATE\s+DATABASE\s+(\[(?:[^\]]|\]\])*\]|[^\s\[\]]+))",
+  static const std::regex create(R"(CREATE\s+DATABASE\s+(\[(?:[^\]]|\]\])*\]|[^\s\[\];]+))",
                                  std::regex::icase);
   std::vector<std::string> names;
   for (std::sregex_iterator it(seed.begin(), seed.end(), create), end; it != end; ++it) {
@@ -205,38 +204,30 @@ std::string Joined(const std::vector<std::string>& names) {
 }  // namespace
 
 /// A real server held for one test: a row inserted in an open transaction in the lock database
-/// keeps other runs waiting until the test ends. Every database made for the test is written in
-/// the registry first, so that one left by a run that died is dropped by the next.
+/// keeps other runs of the tests waiting until the test ends.
 class TestServer::Reservation {
  public:
   explicit Reservation(const ServerLogin& login) : login_(login) {
-    Ensure(login, kLockDatabase, "run_lock", "id int NOT NULL PRIMARY KEY");
-    Ensure(login, kRegistryDatabase, "made", "name nvarchar(128) NOT NULL PRIMARY KEY");
+    EnsureLockDatabase(login);
     lock_ = Open(login, kLockDatabase, kReservationWait);
     try {
       lock_->Execute("BEGIN TRANSACTION\r\nINSERT INTO run_lock (id) VALUES (1)");
     } catch (const odbc::Error& e) {
       throw std::runtime_error("ORAVEND_TEST_SERVER: " + login.dataSource +
-                               " was not free within " + std::to_string(kReservationWait) +
+                               " could not be reserved within " + std::to_string(kReservationWait) +
                                " s (another run of the tests may hold it): " + e.what());
     }
-    registry_ = Open(login, kRegistryDatabase, 60);
-    for (const auto& name : Column(*registry_, "SELECT name FROM made")) Drop(name);
+    admin_ = Open(login, "master", 60);
   }
 
   ~Reservation() {
-    try {
-      if (clear_) {
-        // Company databases the test made itself: none was here before it, and other runs wait,
-        // so every one here now is its own.
-        for (const auto& name : Column(*registry_, kProductDatabases)) {
-          if (std::ranges::find(made_, name) == made_.end()) made_.push_back(name);
-        }
+    for (auto name = made_.rbegin(); name != made_.rend(); ++name) {
+      try {
+        Drop(*name);
+      } catch (const std::exception& e) {
+        ADD_FAILURE() << "ORAVEND_TEST_SERVER: database " << *name
+                      << " was not dropped: " << e.what();
       }
-      for (auto name = made_.rbegin(); name != made_.rend(); ++name) Drop(*name);
-    } catch (const std::exception& e) {
-      ADD_FAILURE() << "ORAVEND_TEST_SERVER: the test's databases were not all dropped: "
-                    << e.what();
     }
     try {
       lock_->Execute("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
@@ -249,19 +240,17 @@ class TestServer::Reservation {
   Reservation& operator=(const Reservation&) = delete;
 
   /// Refuses a server that has any database the seed or a run would touch, then runs the seed.
+  /// A database counts as the test's own once a batch that made it has succeeded: one that
+  /// somebody else made meanwhile fails the batch, and is left alone.
   void Seed(const std::string& seed) {
-    const auto names = SeedDatabases(seed);
+    auto pending = SeedDatabases(seed);
     std::string present = kProductDatabases;
-    for (const auto& name : names) present += " OR name = " + Literal(name);
-    if (const auto found = Column(*registry_, present); !found.empty()) {
+    for (const auto& name : pending) present += " OR name = " + Literal(name);
+    if (const auto found = Column(*admin_, present); !found.empty()) {
       throw std::runtime_error("ORAVEND_TEST_SERVER: " + login_.dataSource +
                                " has databases the tests would make or change: " + Joined(found) +
-                               ". The tests run only on a server without them.");
-    }
-    clear_ = true;
-    for (const auto& name : names) {
-      registry_->Execute("INSERT INTO made (name) VALUES (" + Literal(name) + ")");
-      made_.push_back(name);
+                               ". The tests run only on a server without them; drop them if an "
+                               "earlier run of the tests left them.");
     }
     auto seeding = Open(login_, "master", 60);
     for (const auto& batch : SeedBatches(seed)) {
@@ -271,43 +260,50 @@ class TestServer::Reservation {
         throw std::runtime_error(
             "ORAVEND_TEST_SERVER: the test's seed failed: " + std::string(e.what()) + "\n" + batch);
       }
+      std::erase_if(pending, [&](const std::string& name) {
+        if (!Exists(*admin_, "sys.databases", name)) return false;
+        made_.push_back(name);
+        return true;
+      });
     }
   }
 
  private:
   void Drop(const std::string& name) {
     const auto states =
-        Column(*registry_, "SELECT state_desc FROM sys.databases WHERE name = " + Literal(name));
-    if (!states.empty()) {
-      // Dropping an offline database would leave its files behind.
-      if (states.front() == "OFFLINE")
-        registry_->Execute("ALTER DATABASE " + Quoted(name) + " SET ONLINE");
-      registry_->Execute("ALTER DATABASE " + Quoted(name) +
-                         " SET SINGLE_USER WITH ROLLBACK IMMEDIATE");
-      // A session whose client has just disconnected may still be in the database for a moment.
-      std::exception_ptr failure;
-      const bool dropped = WaitFor(
-          [&] {
-            try {
-              registry_->Execute("DROP DATABASE " + Quoted(name));
-              return true;
-            } catch (const odbc::Error& e) {
-              if (e.NativeError() != kInUse) throw;
-              failure = std::current_exception();
-              return false;
-            }
-          },
-          std::chrono::seconds(10));
-      if (!dropped) std::rethrow_exception(failure);
+        Column(*admin_, "SELECT state_desc FROM sys.databases WHERE name = " + Literal(name));
+    if (states.empty()) return;
+    // Dropping an offline database would leave its files behind.
+    if (states.front() == "OFFLINE") {
+      admin_->Execute("ALTER DATABASE " + Quoted(name) + " SET ONLINE");
     }
-    registry_->Execute("DELETE FROM made WHERE name = " + Literal(name));
+    const std::string drop =
+        (states.front() == "RESTORING"
+             ? ""
+             : "ALTER DATABASE " + Quoted(name) + " SET SINGLE_USER WITH ROLLBACK IMMEDIATE\r\n") +
+        "DROP DATABASE " + Quoted(name);
+    // The session of a client that has just disconnected can still be in the database while
+    // the server cleans it up; a server ends such sessions within moments.
+    std::exception_ptr failure;
+    const bool dropped = WaitFor(
+        [&] {
+          try {
+            admin_->Execute(drop);
+            return true;
+          } catch (const odbc::Error& e) {
+            if (e.NativeError() != kInUse) throw;
+            failure = std::current_exception();
+            return false;
+          }
+        },
+        std::chrono::seconds(10));
+    if (!dropped) std::rethrow_exception(failure);
   }
 
   ServerLogin login_;
   std::unique_ptr<odbc::Connection> lock_;
-  std::unique_ptr<odbc::Connection> registry_;
+  std::unique_ptr<odbc::Connection> admin_;
   std::vector<std::string> made_;
-  bool clear_ = false;  ///< the server had no database of the products' before the test
 };
 
 TestServer::TestServer(const ServerOptions& options) : wireLog_(options.wireLog) {
