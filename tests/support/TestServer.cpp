@@ -162,7 +162,7 @@ void EnsureLockDatabase(const ServerLogin& login) {
   }
 }
 
-/// The databases a seed makes, by name, in its order.
+/// The databases a seed or one of its batches makes, by name, in its order.
 std::vector<std::string> SeedDatabases(const std::string& seed) {
   static const std::regex create(R"(CREATE\s+DATABASE\s+(\[(?:[^\]]|\]\])*\]|[^\s\[\];]+))",
                                  std::regex::icase);
@@ -240,12 +240,11 @@ class TestServer::Reservation {
   Reservation& operator=(const Reservation&) = delete;
 
   /// Refuses a server that has any database the seed or a run would touch, then runs the seed.
-  /// A database counts as the test's own once a batch that made it has succeeded: one that
-  /// somebody else made meanwhile fails the batch, and is left alone.
+  /// A database counts as the test's own once the batch that makes it has succeeded: one that
+  /// somebody else made meanwhile fails that batch, and is left alone.
   void Seed(const std::string& seed) {
-    auto pending = SeedDatabases(seed);
     std::string present = kProductDatabases;
-    for (const auto& name : pending) present += " OR name = " + Literal(name);
+    for (const auto& name : SeedDatabases(seed)) present += " OR name = " + Literal(name);
     if (const auto found = Column(*admin_, present); !found.empty()) {
       throw std::runtime_error("ORAVEND_TEST_SERVER: " + login_.dataSource +
                                " has databases the tests would make or change: " + Joined(found) +
@@ -260,11 +259,9 @@ class TestServer::Reservation {
         throw std::runtime_error(
             "ORAVEND_TEST_SERVER: the test's seed failed: " + std::string(e.what()) + "\n" + batch);
       }
-      std::erase_if(pending, [&](const std::string& name) {
-        if (!Exists(*admin_, "sys.databases", name)) return false;
-        made_.push_back(name);
-        return true;
-      });
+      for (const auto& name : SeedDatabases(batch)) {
+        if (Exists(*admin_, "sys.databases", name)) made_.push_back(name);
+      }
     }
   }
 
