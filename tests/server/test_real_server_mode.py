@@ -23,8 +23,8 @@ SYSTEM_DATABASES = ["master", "tempdb", "model", "msdb"]
 class RealServerModeTest(unittest.TestCase):
     STANDIN = SERVER_TESTS = STARTUP_TESTS = None
 
-    def start_server(self, seed=None):
-        server = StandIn(self.STANDIN, ADDRESS, login=LOGIN, seed=seed)
+    def start_server(self, seed=None, args=()):
+        server = StandIn(self.STANDIN, ADDRESS, *args, login=LOGIN, seed=seed)
         self.addCleanup(server.stop)
         return server
 
@@ -84,6 +84,15 @@ class RealServerModeTest(unittest.TestCase):
         with server.connect("qnt8dat77") as connection, connection.cursor() as cursor:
             cursor.execute("SELECT BankCode FROM TBank")
             self.assertEqual(cursor.fetchall(), [("0005",)])
+
+    def test_a_server_of_another_collation_is_refused(self):
+        server = self.start_server(args=("--collation", "Latin1_General_CS_AS"))
+        result = self.run_tests(server, self.SERVER_TESTS,
+                                "AccessLayerTest.EveryStatementOfABatchIsAResult")
+        self.assertNotEqual(result.returncode, 0)
+        self.assertIn("has the collation Latin1_General_CS_AS; the tests expect a server installed "
+                      "with Japanese_CI_AS", result.stdout)
+        self.assertEqual(self.databases(server), SYSTEM_DATABASES)
 
     def test_a_test_waits_while_another_run_holds_the_server(self):
         server = self.start_server()

@@ -656,6 +656,8 @@ CREATE TABLE J (V varchar(4))
                 ("xjis", "Japanese_XJIS_140_CI_AS", 932),
                 ("sqlci", "SQL_Latin1_General_CP1_CI_AS", 1252),
                 ("u8", "Latin1_General_100_CI_AS_SC_UTF8", 65001)])
+            cursor.execute("SELECT CAST(SERVERPROPERTY('Collation') AS nvarchar(128))")
+            self.assertEqual(cursor.fetchall(), [("Latin1_General_CS_AS",)])
 
     def test_names_compare_under_the_collation_of_their_database(self):
         with self.server.connect() as connection, connection.cursor() as cursor:

@@ -98,6 +98,9 @@ constexpr const char* kProductDatabases =
     "SELECT name FROM sys.databases WHERE name LIKE 'qnt_dat%' OR name LIKE 'qnt_def' OR name "
     "LIKE 'qnt_sys' OR name LIKE 'zarvekk%'";
 
+// The seeds give their databases the server's collation where they name none.
+constexpr const char* kServerCollation = "Japanese_CI_AS";
+
 // "Cannot drop database because it is currently in use."
 constexpr long kInUse = 3702;
 
@@ -207,7 +210,15 @@ std::string Joined(const std::vector<std::string>& names) {
 /// keeps other runs of the tests waiting until the test ends.
 class TestServer::Reservation {
  public:
-  explicit Reservation(const ServerLogin& login) : login_(login) {
+  explicit Reservation(const ServerLogin& login)
+      : login_(login), admin_(Open(login, "master", 60)) {
+    const auto collation =
+        Column(*admin_, "SELECT CAST(SERVERPROPERTY('Collation') AS nvarchar(128))");
+    if (collation != std::vector<std::string>{kServerCollation}) {
+      throw std::runtime_error("ORAVEND_TEST_SERVER: " + login.dataSource + " has the collation " +
+                               Joined(collation) + "; the tests expect a server installed with " +
+                               kServerCollation + ", as the offices' servers are.");
+    }
     EnsureLockDatabase(login);
     lock_ = Open(login, kLockDatabase, kReservationWait);
     try {
@@ -217,7 +228,6 @@ class TestServer::Reservation {
                                " could not be reserved within " + std::to_string(kReservationWait) +
                                " s (another run of the tests may hold it): " + e.what());
     }
-    admin_ = Open(login, "master", 60);
   }
 
   ~Reservation() {
@@ -298,8 +308,8 @@ class TestServer::Reservation {
   }
 
   ServerLogin login_;
-  std::unique_ptr<odbc::Connection> lock_;
   std::unique_ptr<odbc::Connection> admin_;
+  std::unique_ptr<odbc::Connection> lock_;
   std::vector<std::string> made_;
 };
 

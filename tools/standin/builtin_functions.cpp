@@ -125,7 +125,7 @@ Translator::Typed Translator::function(const Expr& e, const Scope& scope) {
     const auto property =
         e.args[0]->kind == ExprKind::String ? text::ascii_upper(e.args[0]->text) : std::string();
     if (property == "PRODUCTVERSION") return text_literal("16.0.4223.1");
-    if (property == "COLLATION") return text_literal("Japanese_CI_AS");
+    if (property == "COLLATION") return text_literal(context_.registry.server_collation());
     if (property == "SERVERNAME" || property == "MACHINENAME")
       return text_literal(context_.server_name);
     if (property == "EDITION") return text_literal("Developer Edition (64-bit)");
