@@ -21,6 +21,11 @@ std::string ReadAll(const std::filesystem::path& path, const std::string& fileNa
     throw std::runtime_error("ファイル" + Quoted(fileName) + "を開けません。(" +
                              platform::PathToUtf8(path) + ")");
   }
+  std::error_code error;
+  if (std::filesystem::file_size(path, error) > kMaxControlFileBytes && !error) {
+    throw std::runtime_error("ファイル" + Quoted(fileName) +
+                             "が大きすぎます。制御ファイルは 10 MB までです。");
+  }
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -139,19 +144,38 @@ std::vector<std::string> ReadBankName(const std::filesystem::path& folder, platf
 }
 
 BankRecord ParseBankRecord(const std::vector<std::string>& fields) {
-  if (fields.size() < 6) throw std::out_of_range(SubscriptOutOfRange);
-  const std::string& code = fields[3];
-  if (code.empty() || code.find_first_not_of("0123456789") != std::string::npos) {
-    throw std::runtime_error("ファイル" + Quoted(BankNameFile) + "の項目 3 (変更後のコード) " +
-                             Quoted(code) + "は半角数字ではありません。");
+  const std::string file = "ファイル" + Quoted(BankNameFile);
+  if (fields.empty()) {
+    throw std::runtime_error(file + "から銀行の情報を読めませんでした。使える行がありません。");
   }
-  return {code, fields[4], fields[5]};
+  if (fields.size() < 6) {
+    throw std::runtime_error(file + "の最後の行には項目が 6 つ必要です (" +
+                             std::to_string(fields.size()) + " 個しかありません)。");
+  }
+  const BankRecord bank{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]};
+  if (bank.code.empty() || bank.code.find_first_not_of("0123456789") != std::string::npos) {
+    throw std::runtime_error(file + "の項目 4 (変更後のコード) " + Quoted(bank.code) +
+                             "は半角数字ではありません。");
+  }
+  if (bank.currentCode != bank.code) {
+    throw std::runtime_error(file + "の項目 1 (コード) " + Quoted(bank.currentCode) +
+                             "と項目 4 (変更後のコード) " + Quoted(bank.code) +
+                             "が違います。コードは変更できません。同じコードにしてください。");
+  }
+  return bank;
 }
 
 std::vector<TableLine> ReadTableList(const std::filesystem::path& folder,
                                      const std::string& fileName) {
+  const auto lines = ReadUsedLines(folder, fileName);
+  if (lines.size() > kMaxTableListLines) {
+    throw std::runtime_error("ファイル" + Quoted(fileName) + "には使う行が " +
+                             std::to_string(lines.size()) +
+                             " 行あります。テーブルの一覧は 10000 行までです。");
+  }
   std::vector<TableLine> tables;
-  for (const auto& line : ReadUsedLines(folder, fileName)) {
+  tables.reserve(lines.size());
+  for (const auto& line : lines) {
     const std::string where =
         "ファイル" + Quoted(fileName) + "の" + std::to_string(line.number) + "行目";
     if (line.fields.size() < 4) {
@@ -163,9 +187,20 @@ std::vector<TableLine> ReadTableList(const std::filesystem::path& folder,
       // A table and its key are needed; an empty name or kana column means no such update.
       const std::string& name = line.fields[i];
       if ((i >= 2 && name.empty()) || IsIdentifier(name)) continue;
-      throw std::runtime_error(where + "の項目 " + std::to_string(i) + " (" + kFieldNames[i] +
+      throw std::runtime_error(where + "の項目 " + std::to_string(i + 1) + " (" + kFieldNames[i] +
                                ") " + Quoted(name) + "は SQL Server の名前として使えません。" +
                                "名前には文字、数字、_ @ # $ だけが使えます。");
+    }
+    // One column for two roles would get the other's value, or be matched on the code.
+    for (std::size_t i = 1; i < 4; ++i) {
+      for (std::size_t j = i + 1; j < 4; ++j) {
+        const std::string& a = line.fields[i];
+        if (a.empty() || !platform::SameIgnoringAsciiCase(a, line.fields[j])) continue;
+        throw std::runtime_error(where + "の項目 " + std::to_string(i + 1) + " (" + kFieldNames[i] +
+                                 ") と項目 " + std::to_string(j + 1) + " (" + kFieldNames[j] +
+                                 ") が同じ列" + Quoted(a) +
+                                 "です。キー列、名称列、カナ列は別の列にしてください。");
+      }
     }
     tables.push_back({line.fields[0], line.fields[1], line.fields[2], line.fields[3]});
   }

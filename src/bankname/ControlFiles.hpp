@@ -2,6 +2,7 @@
 // table lists.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -16,8 +17,9 @@ inline const std::string NotaraAllFile = "ORV_Notara_All";
 inline const std::string VostrelMasterOnlyFile = "ORV_Vostrel_MasterOnly";
 inline const std::string VostrelAllFile = "ORV_Vostrel_All";
 
-/// The description of an access to a field that a record does not have.
-inline const std::string SubscriptOutOfRange = "インデックスが有効範囲にありません。";
+/// Bounds that keep a run's work in proportion: far beyond any real bank record or table list.
+inline constexpr std::uintmax_t kMaxControlFileBytes = 10 * 1024 * 1024;
+inline constexpr std::size_t kMaxTableListLines = 10000;
 
 /// A line of a control file that is not blank: its number in the file (from 1) and its fields.
 struct UsedLine {
@@ -28,8 +30,8 @@ struct UsedLine {
 /// Reads `folder`/`fileName`: code page 932, lines ending at CR LF or a lone CR (a lone LF is an
 /// ordinary character), lines of only blanks (U+0020, U+3000) skipped, fields split at every
 /// comma, nothing trimmed. Raises std::runtime_error naming the file (and the line) when the file
-/// cannot be read, holds bytes that are not code page 932, or holds a control character (a lone
-/// LF, a tab).
+/// cannot be read, is larger than kMaxControlFileBytes, holds bytes that are not code page 932,
+/// or holds a control character (a lone LF, a tab).
 std::vector<UsedLine> ReadUsedLines(const std::filesystem::path& folder,
                                     const std::string& fileName);
 
@@ -37,14 +39,19 @@ std::vector<UsedLine> ReadUsedLines(const std::filesystem::path& folder,
 /// the file could not be read.
 std::vector<std::string> ReadBankName(const std::filesystem::path& folder, platform::Ui& ui);
 
-/// The values of the bank record that go into the UPDATE statements.
+/// The bank record as the main window shows it; the last three go into the UPDATE statements.
 struct BankRecord {
-  std::string code;  ///< field 3, one or more ASCII digits
-  std::string name;  ///< field 4
-  std::string kana;  ///< field 5
+  std::string currentCode;  ///< field 1 as the user counts them
+  std::string currentName;
+  std::string currentKana;
+  std::string code;  ///< one or more ASCII digits, the same as currentCode
+  std::string name;
+  std::string kana;
+  bool operator==(const BankRecord&) const = default;
 };
 
-/// Checks the fields read by ReadBankName: six of them at least, and a code of digits only.
+/// Checks the fields read by ReadBankName: six of them at least, a code of digits only, and the
+/// same code before and after the change (a run never changes the code).
 BankRecord ParseBankRecord(const std::vector<std::string>& fields);
 
 /// One line of a table list: a table, its key column, and its name and kana columns (either may
@@ -56,8 +63,9 @@ struct TableLine {
   std::string kanaColumn;
 };
 
-/// Reads and checks a table list: four fields per line at least; a table and a key column, and
-/// name and kana columns that are empty or, like those, plain SQL Server identifiers.
+/// Reads and checks a table list: at most kMaxTableListLines used lines, four fields per line at
+/// least; a table and a key column, and name and kana columns that are empty or, like those,
+/// plain SQL Server identifiers; key, name and kana columns all different.
 std::vector<TableLine> ReadTableList(const std::filesystem::path& folder,
                                      const std::string& fileName);
 

@@ -2,9 +2,9 @@
 #include "bankname/UpdateEngine.hpp"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 #include <stdexcept>
+#include <unordered_map>
 
 #include "sqlserver/SQLServer.hpp"
 
@@ -14,30 +14,12 @@ namespace {
 std::string Quoted(const std::string& text) { return "「" + text + "」"; }
 
 /// The names were checked as identifiers when the table list was read: they cannot end the
-/// literal or bracket they stand in.
+/// literal or bracket they stand in. Unicode literals keep names of any script intact under a
+/// database collation of another code page, and the server compares them under that collation.
 std::string ColumnCheckSql(const std::string& table, const std::string& column) {
-  return "SELECT COUNT(name) As 'Count' FROM sys.columns WHERE name = '" + column +
-         "' AND object_id = Object_ID('[dbo].[" + table + "]')";
-}
-
-/// Every column of the tables with its type, collation and code page, in one statement.
-std::string ColumnTypesSql(const std::vector<std::string>& tables) {
-  std::string objects;
-  for (const auto& table : tables) {
-    objects += (objects.empty() ? "" : ", ") + std::string("Object_ID('[dbo].[") + table + "]')";
-  }
-  return "SELECT OBJECT_NAME(object_id) AS TableName, name AS ColumnName, system_type_id,"
-         " collation_name, COLLATIONPROPERTY(collation_name, 'CodePage') AS CodePage"
-         " FROM sys.columns WHERE object_id IN (" +
-         objects + ")";
-}
-
-/// Names as the catalog compares them under the usual case-insensitive collations.
-bool SameName(const std::string& a, const std::string& b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
+  return "SELECT system_type_id, collation_name, COLLATIONPROPERTY(collation_name, 'CodePage')"
+         " AS CodePage FROM sys.columns WHERE name = N'" +
+         column + "' AND object_id = Object_ID(N'[dbo].[" + table + "]')";
 }
 
 /// System type ids of the columns that keep text in a code page: text, varchar, char.
@@ -45,10 +27,11 @@ bool IsCodePageType(const std::optional<std::string>& type) {
   return type == "35" || type == "167" || type == "175";
 }
 
+/// The table named as the check found it, whatever the login's default schema.
 std::string UpdateSql(const std::string& table, const std::string& column, const std::string& value,
                       const std::string& key, const std::string& code) {
-  return "UPDATE " + table + " SET " + column + " = N'" + basSQLServer::EscapeApostrophes(value) +
-         "' WHERE " + key + " = " + code + "\r\n";
+  return "UPDATE dbo." + table + " SET " + column + " = N'" +
+         basSQLServer::EscapeApostrophes(value) + "' WHERE " + key + " = " + code + "\r\n";
 }
 
 bool IsAscii(const std::string& text) {
@@ -63,33 +46,33 @@ bool HoldsJapanese(const std::optional<std::string>& codePage) {
 
 }  // namespace
 
-UpdatePlan::UpdatePlan(std::vector<TableLine> lines, BankRecord bank)
-    : lines_(std::move(lines)), bank_(std::move(bank)) {
-  const auto add = [](std::vector<Column>& list, const std::string& table,
-                      const std::string& column) {
-    if (std::find(list.begin(), list.end(), Column{table, column}) == list.end()) {
-      list.push_back({table, column});
+UpdatePlan::UpdatePlan(const std::vector<TableLine>& lines, BankRecord bank)
+    : bank_(std::move(bank)) {
+  std::unordered_map<std::string, std::size_t> checked;  // table NUL column -> check
+  const auto check = [&](const std::string& table, const std::string& column) {
+    if (column.empty()) return kNone;
+    const auto [found, added] = checked.try_emplace(table + '\0' + column, checks_.size());
+    if (added) {
+      checks_.push_back(ColumnCheckSql(table, column));
+      columns_.push_back(column);
     }
+    return found->second;
   };
-  for (const auto& line : lines_) {
+  lines_.reserve(lines.size());
+  for (const auto& line : lines) {
     if (line.nameColumn.empty() && line.kanaColumn.empty()) continue;
-    if (!line.nameColumn.empty()) add(checked_, line.table, line.nameColumn);
-    if (!line.kanaColumn.empty()) add(checked_, line.table, line.kanaColumn);
-    add(checked_, line.table, line.key);
-    const bool nonAscii = (!line.nameColumn.empty() && !IsAscii(bank_.name)) ||
-                          (!line.kanaColumn.empty() && !IsAscii(bank_.kana));
-    if (nonAscii &&
-        std::find(typedTables_.begin(), typedTables_.end(), line.table) == typedTables_.end()) {
-      typedTables_.push_back(line.table);
-    }
+    const std::size_t name = check(line.table, line.nameColumn);
+    const std::size_t kana = check(line.table, line.kanaColumn);
+    lines_.push_back({line.table, check(line.table, line.key), name, kana});
   }
-  for (const auto& [table, column] : checked_) checks_.push_back(ColumnCheckSql(table, column));
-  if (!typedTables_.empty()) checks_.push_back(ColumnTypesSql(typedTables_));
 }
 
 std::string UpdatePlan::CheckSql() const {
   std::string sql;
-  for (const auto& check : checks_) sql += (sql.empty() ? "" : "\r\n") + check;
+  for (const auto& check : checks_) {
+    if (!sql.empty()) sql += "\r\n";
+    sql += check;
+  }
   return sql;
 }
 
@@ -99,50 +82,32 @@ std::string UpdatePlan::BatchFor(const std::vector<odbc::ResultSet>& answers) co
                              " 件の結果を返しました (" + std::to_string(checks_.size()) +
                              " 件のはずです)。");
   }
-  const auto indexIn = [](const std::vector<Column>& list, const std::string& table,
-                          const std::string& column) {
-    return static_cast<std::size_t>(std::find(list.begin(), list.end(), Column{table, column}) -
-                                    list.begin());
+  const auto exists = [&](std::size_t check) {
+    return check != kNone && !answers[check].rows.empty();
   };
-  const auto exists = [&](const std::string& table, const std::string& column) {
-    return !column.empty() && odbc::NumberOf(answers[indexIn(checked_, table, column)]) > 0;
-  };
-  const auto requireCodePage = [&](const std::string& table, const std::string& column,
-                                   const std::string& value, const char* what) {
-    if (IsAscii(value)) return;
-    const auto& rows = answers.back().rows;
-    const auto found = std::find_if(rows.begin(), rows.end(), [&](const auto& row) {
-      return SameName(row.at(0).value_or(""), table) && SameName(row.at(1).value_or(""), column);
-    });
-    if (found == rows.end()) {
-      throw std::runtime_error("テーブル" + Quoted(table) + "の列" + Quoted(column) +
-                               "の型と照合順序を確認できません。");
+  const auto update = [&](const Line& line, std::size_t check, const std::string& value,
+                          const char* what) {
+    const auto& column = answers[check].rows.front();
+    if (!IsAscii(value) && IsCodePageType(column.at(0)) && !HoldsJapanese(column.at(2))) {
+      throw std::runtime_error("テーブル" + Quoted(line.table) + "の列" + Quoted(columns_[check]) +
+                               "は照合順序 " + column.at(1).value_or("") + " (コード ページ " +
+                               column.at(2).value_or("不明") + ") のため、" + what + Quoted(value) +
+                               "を正しく保存できません。");
     }
-    const auto& codePage = found->at(4);
-    if (!IsCodePageType(found->at(2)) || HoldsJapanese(codePage)) return;
-    throw std::runtime_error("テーブル" + Quoted(table) + "の列" + Quoted(column) + "は照合順序 " +
-                             found->at(3).value_or("") + " (コード ページ " +
-                             codePage.value_or("不明") + ") のため、" + what + Quoted(value) +
-                             "を正しく保存できません。");
+    return UpdateSql(line.table, columns_[check], value, columns_[line.key], bank_.code);
   };
 
   std::string batch;
   for (const auto& line : lines_) {
-    const bool name = exists(line.table, line.nameColumn);
-    const bool kana = exists(line.table, line.kanaColumn);
+    const bool name = exists(line.name);
+    const bool kana = exists(line.kana);
     if (!name && !kana) continue;
-    if (!exists(line.table, line.key)) {
-      throw std::runtime_error("テーブル" + Quoted(line.table) + "にキー列" + Quoted(line.key) +
-                               "がありません。");
+    if (!exists(line.key)) {
+      throw std::runtime_error("テーブル" + Quoted(line.table) + "にキー列" +
+                               Quoted(columns_[line.key]) + "がありません。");
     }
-    if (name) {
-      requireCodePage(line.table, line.nameColumn, bank_.name, "新しい名称");
-      batch += UpdateSql(line.table, line.nameColumn, bank_.name, line.key, bank_.code);
-    }
-    if (kana) {
-      requireCodePage(line.table, line.kanaColumn, bank_.kana, "新しいカナ");
-      batch += UpdateSql(line.table, line.kanaColumn, bank_.kana, line.key, bank_.code);
-    }
+    if (name) batch += update(line, line.name, bank_.name, "変更後の名称");
+    if (kana) batch += update(line, line.kana, bank_.kana, "変更後のカナ");
   }
   return batch;
 }

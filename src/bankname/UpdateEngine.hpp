@@ -15,11 +15,10 @@ namespace basCommon {
 /// of a database select.
 class UpdatePlan {
  public:
-  UpdatePlan(std::vector<TableLine> lines, BankRecord bank);
+  UpdatePlan(const std::vector<TableLine>& lines, BankRecord bank);
 
-  /// The statements that ask the catalog: the column check of every listed name, kana and key
-  /// column (each distinct table and column once), then, where the new text is not ASCII, the
-  /// type and code page of the columns of the tables it would be written into.
+  /// The statements that ask the catalog, one per distinct table and name, kana or key column:
+  /// the column's type, collation and code page, a row when the column exists in dbo's table.
   const std::vector<std::string>& CheckStatements() const { return checks_; }
 
   /// All of them as one batch, joined with CR LF.
@@ -33,16 +32,16 @@ class UpdatePlan {
   std::string BatchFor(const std::vector<odbc::ResultSet>& answers) const;
 
  private:
-  struct Column {
+  /// A line with the index of each of its columns' check; kNone for an empty column.
+  struct Line {
     std::string table;
-    std::string column;
-    bool operator==(const Column&) const = default;
+    std::size_t key, name, kana;
   };
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
-  std::vector<TableLine> lines_;
+  std::vector<Line> lines_;
+  std::vector<std::string> columns_;  // the column of each check, in order
   BankRecord bank_;
-  std::vector<Column> checked_;           // in the order of the count checks
-  std::vector<std::string> typedTables_;  // whose column types are asked for
   std::vector<std::string> checks_;
 };
 

@@ -4,11 +4,14 @@
 #include <filesystem>
 #include <string>
 
-#include "bankname/MainWindow.hpp"
+#include "bankname/ControlFiles.hpp"
 #include "platform/Ui.hpp"
 #include "sqlserver/Odbc.hpp"
 
 namespace basCommon {
+
+/// The main window's caption: the title of the run's message boxes.
+inline const std::string MainWindowCaption = "オラベンド";
 
 /// What the run needs of the main window and the progress window.
 class RunHost : public platform::Ui {
@@ -17,6 +20,8 @@ class RunHost : public platform::Ui {
   /// Enables or disables the Run and Close buttons.
   virtual void SetButtonsEnabled(bool enabled) = 0;
   virtual void SetIsRunning(bool running) = 0;
+  /// Shows `bank` in the window, in place of the record it showed.
+  virtual void ShowBankRecord(const BankRecord& bank) = 0;
   virtual void ShowProgress() = 0;
   virtual void HideProgress() = 0;
   virtual void ProgressBarProperty(int minimum, int maximum, int value) = 0;
@@ -25,13 +30,17 @@ class RunHost : public platform::Ui {
   virtual void DoEvents() = 0;
 };
 
-/// The handler of the Run button. Reads and checks the bank record and both table lists once,
-/// before it touches any database. A trial pass then visits every company database as the real
-/// pass will, always rolling back; when any database fails there, or no row holds the bank's
-/// code, nothing is changed anywhere. The real pass runs each database's batch in a transaction
-/// of its own. Ends the program after completion and after an error; when no database or no row
-/// is found, warns and comes back.
+/// The handler of the Run button. `shown` is the bank record the window shows: when the file
+/// holds another one now, the window is brought up to date and nothing is changed. Otherwise
+/// both table lists are read and checked once, before any database is touched. A trial pass then
+/// visits every company database as the real pass will, always rolling back; when any database
+/// fails there, or no row holds the bank's code, nothing is changed anywhere. The real pass
+/// commits each database's batch in a transaction of its own; a failure there names the
+/// databases changed, the one that failed and those not reached. Ends the program after
+/// completion and after an error; when the record has changed, or no database or row is found,
+/// warns and comes back.
 void UpdateRun(odbc::Connection& connection, const std::filesystem::path& folder,
-               const std::string& notaraFile, const std::string& vostrelFile, RunHost& host);
+               const std::string& notaraFile, const std::string& vostrelFile,
+               const BankRecord& shown, RunHost& host);
 
 }  // namespace basCommon

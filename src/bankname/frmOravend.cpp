@@ -127,8 +127,7 @@ bool frmOravend::Load() {
     ChooseScope();
     const auto fields = basCommon::ReadBankName(shared_.ProgramFolder, ui_);
     SetText(Label(13), win32::Wide(shared_.ProductLabel));
-    const auto shown = basCommon::BankFieldsShown(fields);
-    for (std::size_t i = 0; i < shown.size(); ++i) SetText(kValueLabels[i], win32::Wide(shown[i]));
+    ShowBankRecord(basCommon::ParseBankRecord(fields));
     return true;
   } catch (const std::exception& e) {
     ui_.MsgBox(e.what(), platform::Icon::Critical, basCommon::MainWindowCaption);
@@ -173,7 +172,7 @@ void frmOravend::KeyDown(WPARAM keyCode, int shift) {
 
 void frmOravend::RunUpdate() {
   basCommon::UpdateRun(*shared_.gConnection, shared_.ProgramFolder, shared_.NotaraFile,
-                       shared_.VostrelFile, *this);
+                       shared_.VostrelFile, bank_, *this);
 }
 
 void frmOravend::ChooseScope() {
@@ -203,6 +202,15 @@ void frmOravend::SetButtonsEnabled(bool enabled) {
 }
 
 void frmOravend::SetIsRunning(bool running) { IsRunning = running; }
+
+void frmOravend::ShowBankRecord(const basCommon::BankRecord& bank) {
+  bank_ = bank;
+  const std::string* values[] = {&bank.currentCode, &bank.currentName, &bank.currentKana,
+                                 &bank.code,        &bank.name,        &bank.kana};
+  for (std::size_t i = 0; i < std::size(values); ++i) {
+    SetText(kValueLabels[i], win32::Wide(*values[i]));
+  }
+}
 
 void frmOravend::ShowProgress() {
   if (!progress_) progress_ = std::make_unique<frmProgressBar>();

@@ -41,6 +41,7 @@ class frmOravend : public win32::Form, public basCommon::RunHost {
   void SetHourglass(bool on) override;
   void SetButtonsEnabled(bool enabled) override;
   void SetIsRunning(bool running) override;
+  void ShowBankRecord(const basCommon::BankRecord& bank) override;
   void ShowProgress() override;
   void HideProgress() override;
   void ProgressBarProperty(int minimum, int maximum, int value) override;
@@ -60,6 +61,8 @@ class frmOravend : public win32::Form, public basCommon::RunHost {
 
   basCommon::Shared& shared_;
   platform::Ui& ui_;
+  /// The record the window shows: what a run writes.
+  basCommon::BankRecord bank_;
   std::unique_ptr<frmProgressBar> progress_;
   HWND focusedButton_ = nullptr;
 };

@@ -25,6 +25,9 @@ std::string DecodeCp932(std::string_view bytes);
 std::u16string ToUtf16(std::string_view utf8);
 std::string ToUtf8(std::u16string_view utf16);
 
+/// Equal texts when ASCII letters are compared without regard to case.
+bool SameIgnoringAsciiCase(std::string_view a, std::string_view b);
+
 /// Whether the platform's character tables call a character of the Basic Multilingual Plane a
 /// letter or a digit, in any script. Characters beyond that plane are neither.
 bool IsAlphanumeric(char32_t character);

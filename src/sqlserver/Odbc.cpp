@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 
 #include "platform/Platform.hpp"
@@ -107,14 +106,9 @@ std::unique_ptr<Environment> NewEnvironment() {
   return env;
 }
 
-bool SameKeyword(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
+bool IsFreeTds(const std::string& driver) {
+  return platform::SameIgnoringAsciiCase(driver, "FreeTDS");
 }
-
-bool IsFreeTds(const std::string& driver) { return SameKeyword(driver, "FreeTDS"); }
 
 /// Braces make ';' and '=' ordinary characters. Microsoft's drivers read "}}" as one '}';
 /// FreeTDS ends the value at the first "};" and unescapes nothing.
@@ -233,10 +227,20 @@ long Error::NativeError() const {
   return 0;
 }
 
+namespace {
+/// FreeTDS's own numbers for a broken connection, which it reports with SQLSTATE 01000: a failed
+/// read, a failed write, an unexpected end of stream, a dead connection.
+constexpr long kFreeTdsReadFailed = 20004;
+constexpr long kFreeTdsWriteFailed = 20006;
+constexpr long kFreeTdsUnexpectedEof = 20017;
+constexpr long kFreeTdsDeadConnection = 20047;
+}  // namespace
+
 bool Error::ConnectionLost() const {
   return std::any_of(records_.begin(), records_.end(), [](const auto& record) {
-    return record.state == "08S01" || record.native == 20004 || record.native == 20006 ||
-           record.native == 20017 || record.native == 20047;
+    return record.state == "08S01" || record.native == kFreeTdsReadFailed ||
+           record.native == kFreeTdsWriteFailed || record.native == kFreeTdsUnexpectedEof ||
+           record.native == kFreeTdsDeadConnection;
   });
 }
 
@@ -247,25 +251,26 @@ DriverConnect Translate(const Properties& properties, const std::string& driver)
   s = "Driver=" + Quote(driver, freeTds) + ";";
   bool trusted = false;
   for (const auto& [keyword, value] : properties) {
-    if (SameKeyword(keyword, "Data Source")) {
+    if (platform::SameIgnoringAsciiCase(keyword, "Data Source")) {
       s += "Server=" + Quote(value, freeTds) + ";";
-    } else if (SameKeyword(keyword, "Initial Catalog")) {
+    } else if (platform::SameIgnoringAsciiCase(keyword, "Initial Catalog")) {
       s += "Database=" + Quote(value, freeTds) + ";";
-    } else if (SameKeyword(keyword, "User ID")) {
+    } else if (platform::SameIgnoringAsciiCase(keyword, "User ID")) {
       s += "UID=" + Quote(value, freeTds) + ";";
-    } else if (SameKeyword(keyword, "Password")) {
+    } else if (platform::SameIgnoringAsciiCase(keyword, "Password")) {
       s += "PWD=" + Quote(value, freeTds) + ";";
-    } else if (SameKeyword(keyword, "Integrated Security")) {
-      trusted = trusted || SameKeyword(value, "SSPI") || SameKeyword(value, "True");
-    } else if (SameKeyword(keyword, "LoginSecure")) {
-      trusted = trusted || SameKeyword(value, "True");
-    } else if (SameKeyword(keyword, "Connect Timeout")) {
+    } else if (platform::SameIgnoringAsciiCase(keyword, "Integrated Security")) {
+      trusted = trusted || platform::SameIgnoringAsciiCase(value, "SSPI") ||
+                platform::SameIgnoringAsciiCase(value, "True");
+    } else if (platform::SameIgnoringAsciiCase(keyword, "LoginSecure")) {
+      trusted = trusted || platform::SameIgnoringAsciiCase(value, "True");
+    } else if (platform::SameIgnoringAsciiCase(keyword, "Connect Timeout")) {
       const auto [end, ec] =
           std::from_chars(value.data(), value.data() + value.size(), out.loginTimeout);
       if (ec != std::errc() || end != value.data() + value.size()) {
         throw Error("Invalid Connect Timeout value: " + value);
       }
-      out.loginTimeout = std::max(out.loginTimeout, 0L);
+      if (out.loginTimeout <= 0) out.loginTimeout = kDefaultLoginTimeout;
     }
     // PROVIDER and Persist Security Info have no ODBC counterpart; Driver is the caller's.
   }
@@ -289,7 +294,7 @@ constexpr int kMaxDrivers = 1000;
 /// The value of the "Driver" property, if there is one.
 std::optional<std::string> ChosenDriver(const Properties& properties) {
   for (const auto& [keyword, value] : properties) {
-    if (SameKeyword(keyword, "Driver")) return value;
+    if (platform::SameIgnoringAsciiCase(keyword, "Driver")) return value;
   }
   return std::nullopt;
 }
@@ -316,7 +321,7 @@ std::string InstalledDriver() {
                                 "ODBC Driver 13 for SQL Server", "SQL Server Native Client 11.0",
                                 "SQL Server", "FreeTDS"}) {
     for (const auto& name : installed) {
-      if (SameKeyword(name, preferred)) return name;
+      if (platform::SameIgnoringAsciiCase(name, preferred)) return name;
     }
   }
   throw Error("No SQL Server ODBC driver is installed");
@@ -336,12 +341,10 @@ Connection::~Connection() {
 void Connection::Open(const Properties& properties) {
   const auto target = Translate(properties, ChosenDriver(properties).value_or(InstalledDriver()));
   const auto& dbc = handles_->dbc;
-  if (target.loginTimeout > 0) {
-    dbc.Check(SQLSetConnectAttrW(
-                  dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
-                  reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(target.loginTimeout)), 0),
-              "SQLSetConnectAttrW(SQL_ATTR_LOGIN_TIMEOUT)");
-  }
+  dbc.Check(SQLSetConnectAttrW(
+                dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
+                reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(target.loginTimeout)), 0),
+            "SQLSetConnectAttrW(SQL_ATTR_LOGIN_TIMEOUT)");
   std::u16string text = Wide(target.connectionString);
   SQLSMALLINT outLength = 0;
   dbc.Check(
@@ -354,7 +357,7 @@ void Connection::Open(const Properties& properties) {
 void Connection::SetCommandTimeout(long seconds) {
   if (seconds < 0)
     throw Error("The command time-out cannot be negative: " + std::to_string(seconds));
-  commandTimeout_ = seconds;
+  commandTimeout_ = seconds == 0 ? kDefaultCommandTimeout : seconds;
 }
 
 std::vector<ResultSet> Connection::Execute(std::string_view sql) {
@@ -389,12 +392,10 @@ std::vector<ResultSet> Connection::Execute(std::string_view sql) {
 }
 
 void Connection::SetDefaultDatabase(const std::string& name) {
-  if (!open_) throw Error("The connection is not open");
-  std::u16string text = Wide(name);
-  text.push_back(u'\0');
-  const auto& dbc = handles_->dbc;
-  dbc.Check(SQLSetConnectAttrW(dbc.get(), SQL_ATTR_CURRENT_CATALOG, WidePtr(text), SQL_NTS),
-            "SQLSetConnectAttrW(SQL_ATTR_CURRENT_CATALOG)");
+  // The driver's catalog attribute would send the same USE, but outside the query time-out.
+  std::string quoted;
+  for (const char c : name) quoted += c == ']' ? "]]" : std::string(1, c);
+  Execute("USE [" + quoted + "]");
 }
 
 std::string Connection::DefaultDatabase() const {
@@ -426,14 +427,32 @@ long long QueryNumber(Connection& connection, std::string_view sql) {
   throw Error("The query returned no row");
 }
 
+namespace {
+/// Ends the transaction with `sql` and asks in the same request whether any is left open: a
+/// transaction still open would take every later change with it when it is rolled back.
+void EndTransaction(Connection& connection, const std::string& sql) {
+  const long long open = QueryNumber(connection, sql + "\r\nSELECT @@TRANCOUNT");
+  if (open != 0) {
+    throw Error("トランザクションが終了していません (@@TRANCOUNT = " + std::to_string(open) +
+                ")。");
+  }
+}
+}  // namespace
+
 std::vector<ResultSet> Transaction::Execute(std::string_view sql) {
   if (begun_) return connection_.Execute(sql);
   begun_ = true;
   return connection_.Execute("BEGIN TRANSACTION\r\n" + std::string(sql));
 }
 
+// After a failure the destructor still tries the rollback: what is left open goes with it.
 void Transaction::Commit() {
-  if (begun_) connection_.Execute("COMMIT TRANSACTION");
+  if (begun_) EndTransaction(connection_, "COMMIT TRANSACTION");
+  done_ = true;
+}
+
+void Transaction::Rollback() {
+  if (begun_) EndTransaction(connection_, "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
   done_ = true;
 }
 

@@ -13,6 +13,11 @@
 
 namespace odbc {
 
+/// Seconds that a connect attempt and a request may take when the settings say 0: drivers read
+/// 0 as no limit, and the tool never waits without one.
+inline constexpr long kDefaultLoginTimeout = 15;
+inline constexpr long kDefaultCommandTimeout = 30;
+
 /// One diagnostic record of the driver.
 struct Diagnostic {
   std::string state;    ///< SQLSTATE; differs between drivers, so match on `native` instead
@@ -60,7 +65,7 @@ using Properties = std::vector<std::pair<std::string, std::string>>;
 /// Values are quoted so that any character but the pair "};" (which FreeTDS cannot take) passes.
 struct DriverConnect {
   std::string connectionString;
-  long loginTimeout = 0;  ///< seconds; 0 = the driver's default (no time-out)
+  long loginTimeout = kDefaultLoginTimeout;  ///< seconds, never 0: drivers read 0 as no limit
 };
 DriverConnect Translate(const Properties& properties, const std::string& driver);
 
@@ -80,7 +85,8 @@ class Connection {
   void Open(const Properties& properties);
   bool IsOpen() const { return open_; }
 
-  /// Seconds every later statement may take; 0 = no limit. Negative values are refused.
+  /// Seconds every later request may take; 0 = kDefaultCommandTimeout. Negative values are
+  /// refused.
   void SetCommandTimeout(long seconds);
   long CommandTimeout() const { return commandTimeout_; }
 
@@ -90,7 +96,7 @@ class Connection {
   /// raised. Every driver call is made a bounded number of times, so a dead connection fails too.
   std::vector<ResultSet> Execute(std::string_view sql);
 
-  /// Makes `name` the current database (the driver sends the USE itself, quoted).
+  /// Makes `name` the current database with a USE request, under the command time-out.
   void SetDefaultDatabase(const std::string& name);
   std::string DefaultDatabase() const;
 
@@ -98,21 +104,21 @@ class Connection {
   struct Handles;
   std::unique_ptr<Handles> handles_;
   bool open_ = false;
-  long commandTimeout_ = 0;
+  long commandTimeout_ = kDefaultCommandTimeout;
 };
 
-/// Runs `sql` and returns the first field of its first row as a number, as COUNT queries give
-/// it; raises Error when there is no such row or the field is not a whole number.
+/// Runs `sql` and returns the first field of the first row of its first query as a number, as COUNT
+/// queries give it; raises Error when there is no such row or the field is not a whole number.
 long long QueryNumber(Connection& connection, std::string_view sql);
 
 /// The first field of a result's first row as a number; raises Error when it is not one.
 long long NumberOf(const ResultSet& result);
 
 /// A transaction begun with the first batch run through it and rolled back when destroyed
-/// without Commit(). It is SQL text, not the driver's autocommit switch: after an error that
-/// made the server roll the transaction back (a conversion error, a deadlock), drivers that
-/// begin the next transaction with the end of the last one would leave the later work outside
-/// any transaction, committed statement by statement.
+/// without Commit() or Rollback(). It is SQL text, not the driver's autocommit switch: after an
+/// error that made the server roll the transaction back (a conversion error, a deadlock),
+/// drivers that begin the next transaction with the end of the last one would leave the later
+/// work outside any transaction, committed statement by statement.
 class Transaction {
  public:
   explicit Transaction(Connection& connection) : connection_(connection) {}
@@ -124,8 +130,12 @@ class Transaction {
   /// transaction in the same round trip (where the driver reports a result for the BEGIN, it
   /// comes first).
   std::vector<ResultSet> Execute(std::string_view sql);
-  /// Raises Error when the server no longer holds the transaction.
+  /// Commits, and asks in the same request that no transaction is left open: raises Error
+  /// when the commit fails or an enclosing transaction would still hold the work.
   void Commit();
+  /// Rolls back, and asks in the same request that no transaction is left open: raises Error
+  /// when the rollback fails or a transaction is still open.
+  void Rollback();
 
  private:
   Connection& connection_;

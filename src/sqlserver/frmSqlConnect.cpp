@@ -100,6 +100,10 @@ const ControlDesign kControls[] = {
     {frmSqlConnect::Label0 + 5, Kind::Label, 0, L"秒", 2160, 1770, 465, 300},
 };
 
+/// Posted when the time-out check refused a move it saw only afterwards: the focus goes back
+/// once the press that moved it has been dropped.
+constexpr UINT kTimeoutFocusBack = WM_APP + 1;
+
 constexpr int kBoxes[] = {frmSqlConnect::txtDataSource, frmSqlConnect::txtUserID,
                           frmSqlConnect::txtPasswd, frmSqlConnect::txtConnectionTimeout};
 
@@ -128,7 +132,7 @@ void frmSqlConnect::ShowModal() {
 }
 
 void frmSqlConnect::OnCommand(int id, WORD code) {
-  if (code != BN_CLICKED) return;
+  if (code != BN_CLICKED || refusedMove_) return;
   if (id == optLoginSecure0 + 1 || id == optLoginSecure0 + 2) {
     SwitchAuthentication(id - optLoginSecure0);
   } else if (id == cmdConn) {
@@ -183,7 +187,13 @@ void frmSqlConnect::OnFocus(int id, bool gained, HWND other) {
     const int length = static_cast<int>(SendMessageW(Item(id), EM_GETLIMITTEXT, 0, 0));
     SendMessageW(Item(id), EM_SETSEL, 0, length);
   } else if (other != nullptr && IsChild(Handle(), other)) {
-    // A message box or another program taking the focus is no move within the dialog.
+    // A message box or another program taking the focus is no move within the dialog. A move
+    // that PreTranslate did not see is checked here, once it has happened.
+    if (id == txtConnectionTimeout && !refusedMove_ && !TimeoutMayLeave()) {
+      refusedMove_ = true;
+      PostMessageW(Handle(), kTimeoutFocusBack, 0, 0);
+      return;
+    }
     backgrounds_[id] = kUnfocused;
     if (id == txtConnectionTimeout) {
       SetText(id, win32::Wide(basSQLServer::TimeoutAfterLeaving(Entry(id))));
@@ -200,6 +210,11 @@ HBRUSH frmSqlConnect::OnBackground(int id) {
 }
 
 bool frmSqlConnect::PreTranslate(const MSG& message) {
+  if (message.message == kTimeoutFocusBack && message.hwnd == Handle()) {
+    SetFocus(Item(txtConnectionTimeout));
+    refusedMove_ = false;
+    return true;
+  }
   if (GetFocus() != Item(txtConnectionTimeout)) return false;
   // What would move the focus to another control: a click on it, Tab, or its access key. The
   // check runs first; when it fails, the focus stays and the click or key has no effect.

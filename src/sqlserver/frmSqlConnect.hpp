@@ -56,4 +56,7 @@ class frmSqlConnect : public win32::Form {
   platform::Ui& ui_;
   /// Each text box's background: a colour, or a system colour index.
   std::map<int, std::variant<COLORREF, int>> backgrounds_;
+  /// The time-out check refused a move of the focus that no click or key began (BM_CLICK, an
+  /// accessibility tool): the press that moved it is dropped until the focus is back.
+  bool refusedMove_ = false;
 };

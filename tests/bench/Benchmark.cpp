@@ -40,6 +40,7 @@ class SilentRunHost : public basCommon::RunHost {
   void SetHourglass(bool) override {}
   void SetButtonsEnabled(bool) override {}
   void SetIsRunning(bool) override {}
+  void ShowBankRecord(const basCommon::BankRecord&) override {}
   void ShowProgress() override {}
   void HideProgress() override {}
   void ProgressBarProperty(int, int, int) override {}
@@ -119,7 +120,8 @@ int Measure(const std::string& way, const std::string& dataSource,
   std::string message;
   if (way == "batched") {
     SilentRunHost host;
-    basCommon::UpdateRun(connection, folder, kNotaraList, kVostrelList, host);
+    const auto bank = basCommon::ParseBankRecord(basCommon::ReadBankName(folder, host));
+    basCommon::UpdateRun(connection, folder, kNotaraList, kVostrelList, bank, host);
     message = host.message;
   } else {
     message = PerCheckRun(connection, folder);

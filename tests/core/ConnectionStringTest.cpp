@@ -74,9 +74,18 @@ TEST(TranslateTest, WindowsAuthenticationAndTimeouts) {
   const auto target = odbc::Translate(basSQLServer::ConnectionProperties(stored), "FreeTDS");
   EXPECT_NE(target.connectionString.find("Trusted_Connection=Yes;"), std::string::npos);
   EXPECT_EQ(target.connectionString.find("UID="), std::string::npos);
-  EXPECT_EQ(target.loginTimeout, 0);
+  // No time-out means a bounded default, never no limit: 15 s to connect, 30 s a request.
+  EXPECT_EQ(target.loginTimeout, 15);
+  EXPECT_EQ(odbc::Translate({{"Connect Timeout", "0"}}, "FreeTDS").loginTimeout, 15);
   EXPECT_EQ(odbc::Translate({{"Connect Timeout", "30"}}, "FreeTDS").loginTimeout, 30);
   EXPECT_THROW(odbc::Translate({{"Connect Timeout", "x"}}, "FreeTDS"), odbc::Error);
+  odbc::Connection connection;
+  EXPECT_EQ(connection.CommandTimeout(), 30);
+  connection.SetCommandTimeout(0);
+  EXPECT_EQ(connection.CommandTimeout(), 30);
+  connection.SetCommandTimeout(1);
+  EXPECT_EQ(connection.CommandTimeout(), 1);
+  EXPECT_THROW(connection.SetCommandTimeout(-1), odbc::Error);
 }
 
 }  // namespace

@@ -112,16 +112,21 @@ TEST_F(BankRecordTest, AnUnreadableFileIsReportedAndGivesNoFields) {
   EXPECT_EQ(ui_.ended, 0);
 }
 
-TEST_F(BankRecordTest, TooFewFieldsOrACodeThatIsNoNumberAreRefused) {
-  try {
-    basCommon::ParseBankRecord(ReadBank("0005,A,B,0005,C"));
-    FAIL() << "five fields accepted";
-  } catch (const std::out_of_range& e) {
-    EXPECT_EQ(std::string(e.what()), basCommon::SubscriptOutOfRange);
+TEST_F(BankRecordTest, ARecordThatCannotBeShownOrRunIsRefusedWithWhatIsWrong) {
+  const std::string file = "ファイル「ORV_BankName」";
+  for (const auto& [bytes, expected] : std::vector<std::pair<std::string, std::string>>{
+           {"", file + "から銀行の情報を読めませんでした。使える行がありません。"},
+           {"0005,A,B,0005,C", file + "の最後の行には項目が 6 つ必要です (5 個しかありません)。"},
+           {"0001,A,B,0005,C,D",
+            file + "の項目 1 (コード) 「0001」と項目 4 (変更後のコード) 「0005」が違います。"
+                   "コードは変更できません。同じコードにしてください。"},
+           {"00A5,A,B,00A5,C,D",
+            file + "の項目 4 (変更後のコード) 「00A5」は半角数字ではありません。"}}) {
+    EXPECT_EQ(DescriptionOf([&] { basCommon::ParseBankRecord(ReadBank(bytes)); }), expected)
+        << bytes;
   }
-  EXPECT_THROW(basCommon::ParseBankRecord(ReadBank("")), std::out_of_range);
-  for (const char* code : {"00A5", "", " 5", "5 ", "0x5", "5;DROP TABLE T"}) {
-    EXPECT_THROW(basCommon::ParseBankRecord({"1", "a", "b", code, "c", "d"}), std::runtime_error)
+  for (const char* code : {"", " 5", "5 ", "0x5", "5;DROP TABLE T"}) {
+    EXPECT_THROW(basCommon::ParseBankRecord({code, "a", "b", code, "c", "d"}), std::runtime_error)
         << code;
   }
 }
@@ -163,7 +168,7 @@ TEST_F(TableListTest, ALineWithTooFewFieldsNamesFileAndLine) {
 
 TEST_F(TableListTest, EveryNameMustBeAPlainIdentifier) {
   EXPECT_EQ(ListError("A,B,C,D\r\nTBank,1=1 OR BankCode,BankName,BankKana\r\n"),
-            "ファイル「ORV_List」の2行目の項目 1 (キー列) 「1=1 OR BankCode」は SQL Server "
+            "ファイル「ORV_List」の2行目の項目 2 (キー列) 「1=1 OR BankCode」は SQL Server "
             "の名前として使えません。名前には文字、数字、_ @ # $ だけが使えます。");
   // Operators, quotes, brackets, blanks (a full-width one too), comments, a leading digit or
   // "$", an empty table or key, and a name longer than SQL Server allows.
@@ -175,6 +180,28 @@ TEST_F(TableListTest, EveryNameMustBeAPlainIdentifier) {
     EXPECT_NE(ListError("A,B,C,D\r\n" + line).find("2行目の項目"), std::string::npos) << line;
   }
   EXPECT_EQ(ReadList("T,K,N," + std::string(128, 'k')).size(), 1u);
+}
+
+// One column in two roles would write the kana into the name, or match rows on the new name.
+TEST_F(TableListTest, KeyNameAndKanaColumnsMustBeThreeColumns) {
+  EXPECT_EQ(ListError("T,K,N,KN\r\nTBank,BankCode,BankName,bankname\r\n"),
+            "ファイル「ORV_List」の2行目の項目 3 (名称列) と項目 4 (カナ列) が同じ列「BankName」で"
+            "す。キー列、名称列、カナ列は別の列にしてください。");
+  for (const char* line : {"T,K,K,", "T,K,,K", "T,k,N,K"}) {
+    EXPECT_NE(ListError(line).find("が同じ列"), std::string::npos) << line;
+  }
+  EXPECT_EQ(ReadList("T,K,,\r\nT,K,N,\r\n").size(), 2u);
+}
+
+TEST_F(TableListTest, ListsAndFilesBeyondTheirBoundsAreRefused) {
+  std::string lines;
+  for (std::size_t i = 0; i < basCommon::kMaxTableListLines; ++i) lines += "T,K,N,KN\r\n";
+  EXPECT_EQ(ReadList(lines).size(), basCommon::kMaxTableListLines);
+  EXPECT_EQ(ListError(lines + "T,K,N,KN\r\n"),
+            "ファイル「ORV_List」には使う行が 10001 行あります。テーブルの一覧は 10000 行までで"
+            "す。");
+  EXPECT_EQ(ListError(std::string(basCommon::kMaxControlFileBytes + 1, ' ')),
+            "ファイル「ORV_List」が大きすぎます。制御ファイルは 10 MB までです。");
 }
 
 }  // namespace

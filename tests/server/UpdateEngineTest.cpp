@@ -43,8 +43,13 @@ const std::vector<TableLine> kLines{{"TBank", "BankCode", "BankName", "BankKana"
                                     {"TPayee", "PayBank", "", "PayBankName"}};
 
 std::string Check(const std::string& column, const std::string& table) {
-  return "SELECT COUNT(name) As 'Count' FROM sys.columns WHERE name = '" + column +
-         "' AND object_id = Object_ID('[dbo].[" + table + "]')";
+  return "SELECT system_type_id, collation_name, COLLATIONPROPERTY(collation_name, 'CodePage') AS "
+         "CodePage FROM sys.columns WHERE name = N'" +
+         column + "' AND object_id = Object_ID(N'[dbo].[" + table + "]')";
+}
+
+BankRecord Bank(const std::string& code, const std::string& name, const std::string& kana) {
+  return {.currentCode = code, .code = code, .name = name, .kana = kana};
 }
 
 class UpdateEngineTest : public testing::Test {
@@ -64,18 +69,18 @@ class UpdateEngineTest : public testing::Test {
   }
   TestServer server_;
   std::unique_ptr<odbc::Connection> connection_ = server_.Connect();
-  const UpdatePlan ascii_{kLines, BankRecord{"0005", "O'Neil", "ONEIL"}};
-  const UpdatePlan japanese_{kLines, BankRecord{"0005", "新みらい銀行", "ｼﾝﾐﾗｲ"}};
+  const UpdatePlan ascii_{kLines, Bank("0005", "O'Neil", "ONEIL")};
+  const UpdatePlan japanese_{kLines, Bank("0005", "新みらい銀行", "ｼﾝﾐﾗｲ")};
 };
 
 TEST_F(UpdateEngineTest, EachDatabaseGetsStatementsForTheColumnsItHas) {
   EXPECT_EQ(Build("qnt1dat01", ascii_),
-            "UPDATE TBank SET BankName = N'O''Neil' WHERE BankCode = 0005\r\n"
-            "UPDATE TBank SET BankKana = N'ONEIL' WHERE BankCode = 0005\r\n"
-            "UPDATE TPayee SET PayBankName = N'O''Neil' WHERE PayBank = 0005\r\n"
-            "UPDATE TPayee SET PayBankName = N'ONEIL' WHERE PayBank = 0005\r\n");
+            "UPDATE dbo.TBank SET BankName = N'O''Neil' WHERE BankCode = 0005\r\n"
+            "UPDATE dbo.TBank SET BankKana = N'ONEIL' WHERE BankCode = 0005\r\n"
+            "UPDATE dbo.TPayee SET PayBankName = N'O''Neil' WHERE PayBank = 0005\r\n"
+            "UPDATE dbo.TPayee SET PayBankName = N'ONEIL' WHERE PayBank = 0005\r\n");
   EXPECT_EQ(Build("qnt1dat02", ascii_),
-            "UPDATE TBank SET BankName = N'O''Neil' WHERE BankCode = 0005\r\n");
+            "UPDATE dbo.TBank SET BankName = N'O''Neil' WHERE BankCode = 0005\r\n");
 }
 
 class UpdateEngineRequestsTest : public UpdateEngineTest {
@@ -100,14 +105,14 @@ TEST_F(UpdateEngineRequestsTest, TheChecksOfADatabaseAreOneBatchOfEveryListedCol
 
 TEST_F(UpdateEngineTest, ADatabaseWithoutTheListedColumnsGetsAnEmptyBatch) {
   EXPECT_EQ(Build("qnt1dat04", ascii_), "");
-  const UpdatePlan nothingListed({{"TBank", "BankCode", "", ""}}, BankRecord{"5", "a", "b"});
+  const UpdatePlan nothingListed({{"TBank", "BankCode", "", ""}}, Bank("5", "a", "b"));
   EXPECT_TRUE(nothingListed.CheckStatements().empty());
   EXPECT_EQ(Build("qnt1dat01", nothingListed), "");
 }
 
 TEST_F(UpdateEngineTest, ATableToChangeWithoutItsKeyColumnIsAnErrorOfThatDatabase) {
   const UpdatePlan plan({{"TOther", "OtherBank", "OtherName", ""}, {"TMissing", "K", "N", ""}},
-                        BankRecord{"0005", "a", "b"});
+                        Bank("0005", "a", "b"));
   EXPECT_EQ(ErrorOf("qnt1dat02", plan), "テーブル「TOther」にキー列「OtherBank」がありません。");
   // A table the database does not have is no error.
   EXPECT_EQ(ErrorOf("qnt1dat01", plan), "no error");
@@ -116,18 +121,18 @@ TEST_F(UpdateEngineTest, ATableToChangeWithoutItsKeyColumnIsAnErrorOfThatDatabas
 TEST_F(UpdateEngineTest, JapaneseTextGoesOnlyIntoColumnsWhoseCodePageHoldsIt) {
   EXPECT_EQ(ErrorOf("qnt1dat03", japanese_),
             "テーブル「TBank」の列「BankKana」は照合順序 Latin1_General_CI_AS (コード ページ "
-            "1252) のため、新しいカナ「ｼﾝﾐﾗｲ」を正しく保存できません。");
+            "1252) のため、変更後のカナ「ｼﾝﾐﾗｲ」を正しく保存できません。");
   // ASCII text fits every code page; Japanese text fits a Japanese or a UTF-8 column, and
   // every nvarchar column.
   EXPECT_EQ(ErrorOf("qnt1dat03", ascii_), "no error");
   const UpdatePlan fitting({{"TBank", "BankCode", "BankName", ""},
                             {"TPayee", "PayBank", "PayBankName", ""},
                             {"TNone", "Code", "Name", ""}},
-                           BankRecord{"0005", "新みらい銀行", "ｼﾝﾐﾗｲ"});
+                           Bank("0005", "新みらい銀行", "ｼﾝﾐﾗｲ"));
   EXPECT_EQ(Build("qnt1dat03", fitting),
-            "UPDATE TBank SET BankName = N'新みらい銀行' WHERE BankCode = 0005\r\n"
-            "UPDATE TPayee SET PayBankName = N'新みらい銀行' WHERE PayBank = 0005\r\n"
-            "UPDATE TNone SET Name = N'新みらい銀行' WHERE Code = 0005\r\n");
+            "UPDATE dbo.TBank SET BankName = N'新みらい銀行' WHERE BankCode = 0005\r\n"
+            "UPDATE dbo.TPayee SET PayBankName = N'新みらい銀行' WHERE PayBank = 0005\r\n"
+            "UPDATE dbo.TNone SET Name = N'新みらい銀行' WHERE Code = 0005\r\n");
 }
 
 TEST_F(UpdateEngineTest, JapaneseTextReachesTheServerIntactInAnyCollation) {
@@ -136,7 +141,7 @@ TEST_F(UpdateEngineTest, JapaneseTextReachesTheServerIntactInAnyCollation) {
           "INSERT INTO TBank VALUES ('0005', N'旧', 'OLD')\r\n"
           "INSERT INTO TNone VALUES ('0005', N'旧')");
   const UpdatePlan plan({{"TBank", "BankCode", "BankName", ""}, {"TNone", "Code", "Name", ""}},
-                        BankRecord{"0005", "新みらい銀行", "ｼﾝ"});
+                        Bank("0005", "新みらい銀行", "ｼﾝ"));
   connection_->SetDefaultDatabase("qnt1dat03");
   EXPECT_EQ(basCommon::RowsChanged(connection_->Execute(Build("qnt1dat03", plan))), 2);
   const auto check = server_.Connect("qnt1dat03");

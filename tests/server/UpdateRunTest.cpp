@@ -24,6 +24,9 @@ class RecordingRunHost : public basCommon::RunHost {
     calls.push_back(enabled ? "buttons on" : "buttons off");
   }
   void SetIsRunning(bool running) override { calls.push_back(running ? "running" : "idle"); }
+  void ShowBankRecord(const basCommon::BankRecord& bank) override {
+    calls.push_back("show " + bank.code + " " + bank.name);
+  }
   void ShowProgress() override { calls.push_back("show progress"); }
   void HideProgress() override { calls.push_back("hide progress"); }
   void ProgressBarProperty(int minimum, int maximum, int value) override {
@@ -89,10 +92,20 @@ class UpdateRunTest : public testing::Test {
     support::WriteFile(dir_.Path() / "ORV_Notara_MasterOnly", notaraList);
     support::WriteFile(dir_.Path() / "ORV_Vostrel_MasterOnly", vostrelList);
   }
-  void Run(TestServer& server) {
-    auto connection = server.Connect();
+  /// The record the main window would show for the bank file as it is now.
+  basCommon::BankRecord Shown() {
+    RecordingRunHost loader;
+    try {
+      return basCommon::ParseBankRecord(basCommon::ReadBankName(dir_.Path(), loader));
+    } catch (const std::exception&) {
+      return {};
+    }
+  }
+  void Run(TestServer& server, long timeout = 0, RecordingRunHost* host = nullptr) {
+    const auto connection = server.Connect();
+    if (timeout > 0) connection->SetCommandTimeout(timeout);
     basCommon::UpdateRun(*connection, dir_.Path(), "ORV_Notara_MasterOnly",
-                         "ORV_Vostrel_MasterOnly", host_);
+                         "ORV_Vostrel_MasterOnly", Shown(), host ? *host : host_);
   }
   /// The rows of `query` in `database`, read with a connection of the test's own.
   static std::vector<std::string> Rows(const TestServer& server, const std::string& database,
@@ -164,9 +177,11 @@ TEST_F(UpdateRunTest, ChangesTheListedColumnsOfTheBanksRowsInEveryDatabase) {
     } else if (entry.value("kind", "") == "batch") {
       const std::string sql = entry.at("sql").get<std::string>();
       requests.push_back(sql.starts_with("USE [") || sql.ends_with(" TRANSACTION") ? sql
-                         : sql.starts_with("BEGIN TRANSACTION\r\nUPDATE ")         ? "update"
-                         : sql.starts_with("SELECT COUNT(name) As")                ? "checks"
-                                                                                   : "list");
+                         : sql.starts_with("BEGIN TRANSACTION\r\nUPDATE dbo.")     ? "update"
+                         : sql.starts_with("SELECT system_type_id")                ? "checks"
+                         : sql.ends_with(" TRANSACTION\r\nSELECT @@TRANCOUNT")
+                             ? sql.substr(0, sql.find('\r'))
+                             : "list");
     }
   }
   const std::vector<std::string> order{"qnt8dat01",    "qnt8dat02",   "qnt8def",
@@ -267,23 +282,6 @@ TEST_F(UpdateRunTest, ACaseSensitiveServerAndDatabasesOfEachCollationAreChanged)
   }
 }
 
-// A deadlock at the first commit: the server has rolled the database's transaction back, and the
-// run ends with the server's own message instead of going on as if it had been committed.
-TEST_F(UpdateRunTest, ADeadlockAtTheCommitEndsTheRunWithTheDatabaseUnchanged) {
-  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"),
-                     .args = {"--fail-text", "COMMIT TRANSACTION:1205"}});
-  WriteControlFiles();
-  Run(server);
-  ExpectTheRunEndedWith(
-      "会社データベース「qnt8dat01」の変更を確定する途中でエラーが発生しました。このデータ"
-      "ベースが変更されたかどうかは分かりません。確かめてください。\r\nTransaction (Process "
-      "ID 51) was deadlocked on lock resources with "
-      "another process and has been chosen as the deadlock victim. Rerun the transaction.");
-  EXPECT_EQ(Banks(server, "qnt8dat01"), kUnchanged);
-  EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
-  EXPECT_EQ(Rows(server, "master", "SELECT @@TRANCOUNT"), std::vector<std::string>{"0"});
-}
-
 TEST_F(UpdateRunTest, ALongListOfFailingDatabasesIsCutWithACount) {
   std::string seed;
   for (int i = 10; i < 23; ++i) {
@@ -367,50 +365,229 @@ INSTANTIATE_TEST_SUITE_P(
     UpdateRunTest, RefusedControlFileTest,
     testing::Values(
         std::vector<std::string>{"TBank,1=1 OR BankCode,BankName,BankKana\r\n", kVostrelList,
-                                 kBankRecord, "ファイル「ORV_Notara_MasterOnly」の1行目の項目 1"},
+                                 kBankRecord, "ファイル「ORV_Notara_MasterOnly」の1行目の項目 2"},
         std::vector<std::string>{"TBank,5,BankName,BankKana\r\n", kVostrelList, kBankRecord,
-                                 "ファイル「ORV_Notara_MasterOnly」の1行目の項目 1"},
+                                 "ファイル「ORV_Notara_MasterOnly」の1行目の項目 2"},
         std::vector<std::string>{"TBank,BankCode = 0 DELETE FROM TBank WHERE 5,BankName,\r\n",
                                  kVostrelList, kBankRecord,
-                                 "ファイル「ORV_Notara_MasterOnly」の1行目の項目 1"},
-        std::vector<std::string>{kNotaraList, "M_BANK,GINKO CD,BANK_NM,BANK_KN\r\n", kBankRecord,
-                                 "ファイル「ORV_Vostrel_MasterOnly」の1行目の項目 1"},
-        std::vector<std::string>{"TBank,BankCode,Bank[Name],\r\n", kVostrelList, kBankRecord,
                                  "ファイル「ORV_Notara_MasterOnly」の1行目の項目 2"},
+        std::vector<std::string>{kNotaraList, "M_BANK,GINKO CD,BANK_NM,BANK_KN\r\n", kBankRecord,
+                                 "ファイル「ORV_Vostrel_MasterOnly」の1行目の項目 2"},
+        std::vector<std::string>{"TBank,BankCode,Bank[Name],\r\n", kVostrelList, kBankRecord,
+                                 "ファイル「ORV_Notara_MasterOnly」の1行目の項目 3"},
+        std::vector<std::string>{
+            "TBank,BankCode,BankName,BankName\r\n", kVostrelList, kBankRecord,
+            "ファイル「ORV_Notara_MasterOnly」の1行目の項目 3 (名称列) と項目 4"},
+        std::vector<std::string>{kNotaraList, kVostrelList, "0001,A,B,0005,C,D\r\n",
+                                 "ファイル「ORV_BankName」の項目 1 (コード) 「0001」と項目 4"},
         std::vector<std::string>{kNotaraList, kVostrelList, "1,A,B,1,C,D\n0005,A,B,0005,E,F\n",
                                  "ファイル「ORV_BankName」の1行目に制御文字 (U+000A)"},
         std::vector<std::string>{kNotaraList + "TBank\t,BankCode,BankName,\r\n", kVostrelList,
                                  kBankRecord,
                                  "ファイル「ORV_Notara_MasterOnly」の2行目に制御文字"}));
 
-// A connection that dies in the middle of the real pass: the run ends with its error, the
-// database whose batch was committed keeps its change, and those it had not committed are as
-// they were.
-class DroppedConnectionTest : public UpdateRunTest,
-                              public testing::WithParamInterface<const char*> {};
+/// Three databases, the third of product B. Requests: the two listings, four per database in
+/// the trial pass (USE, checks, update, rollback), then USE, update and commit per database: the
+/// 7th is the second USE of the trial, the 8th its checks, the 18th the second USE of the real
+/// pass and the 19th its update.
+const std::string kThreeDatabases =
+    NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") + VostrelDatabase("zarvekkdat01");
 
-TEST_P(DroppedConnectionTest, EndsTheRunWithItsErrorAndLeavesUncommittedDatabasesUnchanged) {
-  // Batches: the two listings, four per database in the trial pass (USE, checks, update,
-  // rollback), then USE, update and commit per database: the 19th is the second database's
-  // real update.
-  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
-                             NotaraDatabase("qnt8dat03"),
-                     .args = {GetParam(), "19"}});
+std::string VostrelBankName(const TestServer& server) {
+  const auto connection = server.Connect("zarvekkdat01");
+  const auto rows = connection->Execute("SELECT BANK_NM FROM M_BANK WHERE BANK_CD = '0005'");
+  return rows.at(0).rows.at(0).at(0).value_or("NULL");
+}
+
+// A run that cannot trust the connection any more stops at once, and one database that cannot
+// take the change is named: either way nothing is committed anywhere.
+struct TrialStop {
+  std::vector<std::string> args;
+  long timeout;
+  std::string box;  ///< how the message box begins
+};
+
+class TrialStopTest : public UpdateRunTest, public testing::WithParamInterface<TrialStop> {};
+
+TEST_P(TrialStopTest, EndsTheRunWithNothingChanged) {
+  const auto& param = GetParam();
+  TestServer server({.seed = kThreeDatabases, .args = param.args, .wireLog = true});
+  WriteControlFiles();
+  Run(server, param.timeout);
+  EXPECT_TRUE(host_.Ended());
+  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
+  EXPECT_TRUE(host_.Box().starts_with(param.box)) << host_.Box();
+  EXPECT_EQ(host_.Boxes().size(), 1u);
+  for (const auto& sql : server.Batches()) EXPECT_EQ(sql.find("COMMIT"), std::string::npos) << sql;
+  EXPECT_EQ(Banks(server, "qnt8dat01"), kUnchanged);
+  EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
+  EXPECT_EQ(VostrelBankName(server), "旧銀行");
+}
+
+const std::string kTrialFailed =
+    "次の会社データベースは変更できないため、どのデータベースも変更しませんでした。\r\n\r\n";
+const std::string kLostInQnt8dat02 =
+    "会社データベース「qnt8dat02」を確かめる途中でサーバーとの接続が切れました。どのデータベー"
+    "スも変更していません。\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    UpdateRunTest, TrialStopTest,
+    testing::Values(
+        // The trial's rollback does not happen: the transaction would hold every later change.
+        TrialStop{{"--hold", "ROLLBACK:5"},
+                  1,
+                  "会社データベース「qnt8dat01」を確かめる途中でエラーが発生し、試した変更を取り"
+                  "消せたことを確かめられなかったため、中止しました。どのデータベースも変更してい"
+                  "ません。\r\nTimeout expired\r\nトランザクションが終了していません (@@TRANCOUNT "
+                  "= 1)。"},
+        // The rollback fails, and the guard's second one ends the transaction.
+        TrialStop{{"--fail-batch", "6:229"},
+                  0,
+                  kTrialFailed + "・qnt8dat01: Error 229 raised by the stand-in server."},
+        // Changing the database waits no longer than the command time-out.
+        TrialStop{
+            {"--hold", "USE [qnt8dat02]:60"}, 1, kTrialFailed + "・qnt8dat02: Timeout expired"},
+        // A server that stops answering, even the cancel.
+        TrialStop{{"--stall-batch", "7"}, 1, kLostInQnt8dat02},
+        // The session ends, or the connection goes in the middle of a reply's rows.
+        TrialStop{{"--fail-batch", "8:4014"},
+                  0,
+                  kLostInQnt8dat02 +
+                      "A fatal error occurred while reading the input stream from the network."},
+        TrialStop{{"--drop-in-rows", "8"}, 0, kLostInQnt8dat02 + "Unexpected EOF from the server"},
+        TrialStop{{"--drop-in-rows", "1"}, 0, "Unexpected EOF from the server"}));
+
+// A failure in the real pass tells where every database stands: the ones changed before it,
+// the one that failed, and the ones not reached.
+struct RealPassStop {
+  std::vector<std::string> args;
+  std::string betweenPasses;  ///< run on master once the trial pass is done
+  long timeout;
+  std::string heading;
+};
+
+class RealPassStopTest : public UpdateRunTest, public testing::WithParamInterface<RealPassStop> {};
+
+TEST_P(RealPassStopTest, NamesTheDatabasesChangedAndNotReached) {
+  const auto& param = GetParam();
+  TestServer server({.seed = kThreeDatabases, .args = param.args});
+  WriteControlFiles();
+  // Events come once before the trial pass and after each of its databases.
+  int events = 0;
+  host_.onEvents = [&] {
+    if (++events == 4 && !param.betweenPasses.empty()) {
+      server.Connect()->Execute(param.betweenPasses);
+    }
+  };
+  Run(server, param.timeout);
+  EXPECT_TRUE(host_.Ended());
+  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
+  const std::string box = host_.Box();
+  EXPECT_TRUE(box.starts_with(param.heading)) << box;
+  EXPECT_TRUE(
+      box.ends_with("\r\n\r\n変更済みの会社データベース (1 件):\r\n・qnt8dat01\r\nまだ変更"
+                    "していない会社データベース (1 件):\r\n・zarvekkdat01\r\n\r\n原因を取り"
+                    "除いてからもう一度実行すると、変更が完了します。変更済みのデータベー"
+                    "スには同じ変更がもう一度行われるだけです。"))
+      << box;
+  EXPECT_EQ(Banks(server, "qnt8dat01"), kChanged);
+  EXPECT_EQ(VostrelBankName(server), "旧銀行");
+  if (param.betweenPasses.empty()) {
+    EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
+  }
+}
+
+const std::string kFailedInQnt8dat02 =
+    "会社データベース「qnt8dat02」の変更中にエラーが発生しました。このデータベースの変更は取り"
+    "消しました。\r\n";
+const std::string kLostAtQnt8dat02 =
+    "会社データベース「qnt8dat02」の変更中にサーバーとの接続が切れました。確定していないこのデー"
+    "タベースの変更は、サーバーが取り消します。\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    UpdateRunTest, RealPassStopTest,
+    testing::Values(
+        RealPassStop{{"--drop-batch", "19"}, "", 0, kLostAtQnt8dat02},
+        RealPassStop{{"--drop-reply", "19"}, "", 0, kLostAtQnt8dat02},
+        RealPassStop{{"--stall-batch", "18"}, "", 1, kLostAtQnt8dat02},
+        RealPassStop{{},
+                     "ALTER DATABASE qnt8dat02 SET OFFLINE",
+                     0,
+                     kFailedInQnt8dat02 +
+                         "Database 'qnt8dat02' cannot be opened because it is offline.\r\n"},
+        RealPassStop{{},
+                     "ALTER DATABASE qnt8dat02 SET READ_ONLY",
+                     0,
+                     kFailedInQnt8dat02 + "Failed to update database \"qnt8dat02\" because the "
+                                          "database is read-only.\r\n"},
+        RealPassStop{{}, "USE qnt8dat02 DROP TABLE TBank", 0, kFailedInQnt8dat02}));
+
+// Once the cause is gone, running again completes the change: the databases changed before get
+// the same change again.
+TEST_F(UpdateRunTest, RunningAgainAfterARealPassFailureCompletesTheChange) {
+  TestServer server({.seed = kThreeDatabases});
+  WriteControlFiles();
+  host_.onEvents = [&, events = 0]() mutable {
+    if (++events == 4) server.Connect()->Execute("ALTER DATABASE qnt8dat02 SET OFFLINE");
+  };
+  Run(server);
+  ASSERT_TRUE(host_.Box().starts_with(kFailedInQnt8dat02)) << host_.Box();
+  server.Connect()->Execute("ALTER DATABASE qnt8dat02 SET ONLINE");
+  RecordingRunHost again;
+  Run(server, 0, &again);
+  EXPECT_EQ(again.Box(), "完了しました。");
+  EXPECT_EQ(Banks(server, "qnt8dat01"), kChanged);
+  EXPECT_EQ(Banks(server, "qnt8dat02"), kChanged);
+  EXPECT_EQ(VostrelBankName(server), "新銀行");
+}
+
+// The commit of the first database is not answered as it should be: the run cannot know whether
+// the server committed, says so, and changes nothing more.
+struct CommitStop {
+  std::vector<std::string> args;
+  bool committed;
+  std::string box;
+};
+
+class CommitStopTest : public UpdateRunTest, public testing::WithParamInterface<CommitStop> {};
+
+TEST_P(CommitStopTest, LeavesTheOutcomeOpenAndSaysSo) {
+  const auto& param = GetParam();
+  // Requests: the two listings, four per database in the trial, then USE, update and commit:
+  // the 13th is the first commit.
+  TestServer server(
+      {.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"), .args = param.args});
   WriteControlFiles();
   Run(server);
   EXPECT_TRUE(host_.Ended());
-  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
-  EXPECT_TRUE(
-      host_.Box().starts_with("会社データベース「qnt8dat02」の変更中にエラーが発生しました。"))
+  EXPECT_TRUE(host_.Box().starts_with(param.box)) << host_.Box();
+  EXPECT_NE(host_.Box().find("\r\n\r\n変更済みの会社データベース: なし\r\nまだ変更していない会社デ"
+                             "ータベース (1 件):\r\n・qnt8dat02\r\n"),
+            std::string::npos)
       << host_.Box();
-  EXPECT_EQ(std::count(host_.calls.begin(), host_.calls.end(), "increase"), 4);
-  EXPECT_EQ(Banks(server, "qnt8dat01"), kChanged);
+  EXPECT_EQ(Banks(server, "qnt8dat01"), param.committed ? kChanged : kUnchanged);
   EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
-  EXPECT_EQ(Banks(server, "qnt8dat03"), kUnchanged);
 }
 
-INSTANTIATE_TEST_SUITE_P(UpdateRunTest, DroppedConnectionTest,
-                         testing::Values("--drop-batch", "--drop-reply", "--drop-after-done"));
+const std::string kCommitLost =
+    "会社データベース「qnt8dat01」の変更を確定する途中でサーバーとの接続が切れました。このデータ"
+    "ベースが変更されたかどうかは分かりません。確かめてください。\r\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    UpdateRunTest, CommitStopTest,
+    testing::Values(
+        CommitStop{{"--drop-reply", "13"}, true, kCommitLost},
+        CommitStop{{"--drop-batch", "13"}, false, kCommitLost},
+        CommitStop{{"--fail-batch", "13:4014"},
+                   false,
+                   kCommitLost +
+                       "A fatal error occurred while reading the input stream from the network."},
+        CommitStop{{"--fail-text", "COMMIT TRANSACTION:1205"},
+                   false,
+                   "会社データベース「qnt8dat01」の変更を確定する途中でエラーが発生しました。この"
+                   "データベースが変更されたかどうかは分かりません。確かめてください。\r\n"
+                   "Transaction (Process ID 51) was deadlocked on lock resources with another "
+                   "process and has been chosen as the deadlock victim. Rerun the transaction."}));
 
 // A database locked by another connection: the UPDATE waits, as on SQL Server, which has no lock
 // time-out by default, until the command time-out cancels it; the run rolls its transaction back
@@ -420,8 +597,7 @@ class LockWaitTest : public UpdateRunTest, public testing::WithParamInterface<bo
 
 TEST_P(LockWaitTest, TheCommandTimeOutEndsTheWaitAndTheDatabaseIsUnchanged) {
   const bool inRealPass = GetParam();
-  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
-                             NotaraDatabase("qnt8dat03")});
+  TestServer server({.seed = kThreeDatabases});
   WriteControlFiles();
   const auto holder = server.Connect("qnt8dat02");
   std::optional<odbc::Transaction> lock;
@@ -429,7 +605,6 @@ TEST_P(LockWaitTest, TheCommandTimeOutEndsTheWaitAndTheDatabaseIsUnchanged) {
     lock.emplace(*holder);
     lock->Execute("UPDATE TBank SET Memo = N'held' WHERE BankCode = '0009'");
   };
-  // Events come once before the trial pass and after each database of it.
   int events = 0;
   if (inRealPass) {
     host_.onEvents = [&] {
@@ -438,92 +613,55 @@ TEST_P(LockWaitTest, TheCommandTimeOutEndsTheWaitAndTheDatabaseIsUnchanged) {
   } else {
     takeLock();
   }
-  const auto connection = server.Connect();
-  connection->SetCommandTimeout(2);
-  const auto start = std::chrono::steady_clock::now();
-  basCommon::UpdateRun(*connection, dir_.Path(), "ORV_Notara_MasterOnly", "ORV_Vostrel_MasterOnly",
-                       host_);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  Run(server, 2);
   lock.reset();
 
-  ExpectTheRunEndedWith(
-      inRealPass ? "会社データベース「qnt8dat02」の変更中にエラーが発生しました。このデータベー"
-                   "スの変更は取り消しました。\r\nTimeout expired"
-                 : "次の会社データベースは変更できないため、どのデータベースも変更しませんでし"
-                   "た。\r\n\r\n・qnt8dat02: Timeout expired");
+  EXPECT_TRUE(host_.Ended());
+  EXPECT_TRUE(host_.Box().starts_with(inRealPass ? kFailedInQnt8dat02 + "Timeout expired\r\n"
+                                                 : kTrialFailed + "・qnt8dat02: Timeout expired"))
+      << host_.Box();
   EXPECT_EQ(Banks(server, "qnt8dat01"), inRealPass ? kChanged : kUnchanged);
   EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
-  EXPECT_EQ(Banks(server, "qnt8dat03"), kUnchanged);
-  EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT @@TRANCOUNT"), 0);
+  EXPECT_EQ(VostrelBankName(server), "旧銀行");
 }
 
 INSTANTIATE_TEST_SUITE_P(UpdateRunTest, LockWaitTest, testing::Bool());
 
-// The connection goes at the first commit (batch 13), after the server committed or before: the
-// run cannot know which, says so, and changes nothing more.
-TEST_F(UpdateRunTest, ALostCommitLeavesTheOutcomeOpenAndSaysSo) {
-  for (const auto& [fault, committed] :
-       {std::pair{"--drop-reply", true}, {"--drop-batch", false}}) {
-    SCOPED_TRACE(fault);
-    RecordingRunHost host;
-    TestServer server(
-        {.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"), .args = {fault, "13"}});
-    WriteControlFiles();
-    basCommon::UpdateRun(*server.Connect(), dir_.Path(), "ORV_Notara_MasterOnly",
-                         "ORV_Vostrel_MasterOnly", host);
-    EXPECT_TRUE(host.Ended());
-    const std::string heading =
-        "会社データベース「qnt8dat01」の変更を確定する途中でエラーが発生しました。このデータベース"
-        "が変更されたかどうかは分かりません。確かめてください。\r\n";
-    EXPECT_TRUE(host.Box().starts_with(heading)) << host.Box();
-    EXPECT_GT(host.Box().size(), heading.size()) << "a description follows";
-    EXPECT_EQ(Banks(server, "qnt8dat01"), committed ? kChanged : kUnchanged);
-    EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
-  }
-}
-
-// An error of severity 20 at the commit ends the session, and the server rolls the database's
-// transaction back.
-TEST_F(UpdateRunTest, AFatalErrorAtTheCommitShowsTheServersMessage) {
-  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02"),
-                     .args = {"--fail-batch", "13:4014"}});
+// The window shows one record; when the file holds another by the time Run is pressed, the
+// window shows the file's record and nothing is changed.
+TEST_F(UpdateRunTest, ARecordChangedSinceTheWindowShowedItChangesNothing) {
+  TestServer server({.seed = NotaraDatabase("qnt8dat01"), .wireLog = true});
   WriteControlFiles();
-  Run(server);
-  EXPECT_TRUE(host_.Ended());
+  const auto shown = Shown();
+  support::WriteFile(dir_.Path() / "ORV_BankName", "0005,A,B,0005,Other,OTHER\r\n");
+  basCommon::UpdateRun(*server.Connect(), dir_.Path(), "ORV_Notara_MasterOnly",
+                       "ORV_Vostrel_MasterOnly", shown, host_);
   EXPECT_EQ(
-      host_.Box(),
-      "会社データベース「qnt8dat01」の変更を確定する途中でエラーが発生しました。このデータ"
-      "ベースが変更されたかどうかは分かりません。確かめてください。\r\nA fatal error occurred "
-      "while reading the input stream from the network. The session will be terminated "
-      "(input error: 10054, output error: 0).");
+      host_.calls,
+      (std::vector<std::string>{
+          "hourglass", "buttons off", "running", "buttons on", "idle", "pointer", "show 0005 Other",
+          "box オラベンド: ファイル「ORV_BankName」の内容が、画面に表示した後で変わりまし"
+          "た。画面を今の内容に更新しました。確かめてから、もう一度実行してください。何も変"
+          "更していません。"}));
+  EXPECT_EQ(host_.icons, std::vector<platform::Icon>{platform::Icon::Exclamation});
+  EXPECT_TRUE(server.Batches().empty());
   EXPECT_EQ(Banks(server, "qnt8dat01"), kUnchanged);
-  EXPECT_EQ(Banks(server, "qnt8dat02"), kUnchanged);
 }
 
-// The connection goes in the middle of the rows of a reply: in the listing of the databases
-// (batch 1), and in the answers of the second database's catalog during the trial pass (batch 8):
-// the run ends with the driver's description at once, instead of trying the databases left.
-class CutRowStreamTest : public UpdateRunTest,
-                         public testing::WithParamInterface<std::pair<const char*, const char*>> {};
-
-TEST_P(CutRowStreamTest, EndsTheRunWithADescriptionAndChangesNothing) {
-  const auto& [batch, heading] = GetParam();
-  TestServer server({.seed = NotaraDatabase("qnt8dat01") + NotaraDatabase("qnt8dat02") +
-                             NotaraDatabase("qnt8dat03"),
-                     .args = {"--drop-in-rows", batch}});
-  WriteControlFiles();
+// Names are compared by the server under each database's collation: Japanese names in a
+// database of another code page are found and changed.
+TEST_F(UpdateRunTest, JapaneseNamesAreFoundInADatabaseOfAnotherCodePage) {
+  // 銀行,コード,名称,カナ in code page 932.
+  WriteControlFiles(
+      "\x8B\xE2\x8D\x73,\x83\x52\x81\x5B\x83\x68,\x96\xBC\x8F\xCC,\x83\x4A\x83\x69\r\n");
+  TestServer server({.seed = "CREATE DATABASE qnt8dat01 COLLATE Latin1_General_CI_AS\nGO\n"
+                             "USE qnt8dat01\nCREATE TABLE 銀行 (コード char(4), 名称 "
+                             "nvarchar(40), カナ nvarchar(40))\n"
+                             "INSERT INTO 銀行 VALUES ('0005', N'旧銀行', N'ｷｭｳ')\n"});
   Run(server);
-  ExpectTheRunEndedWith(std::string(heading) + "Unexpected EOF from the server");
-  EXPECT_EQ(host_.Boxes().size(), 1u);
-  for (const char* db : {"qnt8dat01", "qnt8dat02", "qnt8dat03"})
-    EXPECT_EQ(Banks(server, db), kUnchanged) << db;
+  EXPECT_EQ(host_.Box(), "完了しました。");
+  EXPECT_EQ(Rows(server, "qnt8dat01", "SELECT * FROM 銀行"),
+            std::vector<std::string>{"0005|新銀行|ｼﾝ"});
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    UpdateRunTest, CutRowStreamTest,
-    testing::Values(std::pair{"1", ""},
-                    std::pair{"8",
-                              "会社データベース「qnt8dat02」を確かめる途中でサーバーとの接続が切れ"
-                              "ました。どのデータベースも変更していません。\r\n"}));
 
 }  // namespace

@@ -313,6 +313,17 @@ TEST_F(ConnectDialogWindowTest, AZeroTimeOutKeepsTheFocusAndSwallowsWhatWouldMov
   // Labels take no focus: a click on one is no move.
   Click(dialog->Item(frmSqlConnect::Label0));
   EXPECT_EQ(ui_.boxes.size(), 6u);
+  // A press that moves the focus without a click or a key, as accessibility tools send it.
+  for (const int id : {frmSqlConnect::cmdCancel, frmSqlConnect::cmdConn}) {
+    SendMessageW(dialog->Item(id), BM_CLICK, 0, 0);
+    win32::DoEvents();
+    EXPECT_EQ(GetFocus(), timeout) << id;
+  }
+  EXPECT_EQ(Warnings(),
+            std::vector<std::string>(8, "タイムアウトまでの時間(秒)を設定してください。"));
+  EXPECT_EQ(ui_.ended, 0);
+  EXPECT_EQ(connection_, nullptr);
+  EXPECT_TRUE(dialog->IsLoaded());
 }
 
 TEST_F(ConnectDialogWindowTest, ANegativeTimeOutTurnsPositiveAndHalvesRoundToEven) {

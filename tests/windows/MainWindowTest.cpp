@@ -139,7 +139,8 @@ TEST_F(MainWindowTest, ABankRecordThatCannotBeShownEndsTheProgramBeforeTheWindow
   const auto window = Open();
   EXPECT_EQ(ui_.boxes,
             (std::vector<support::RecordingUi::Box>{
-                {"インデックスが有効範囲にありません。", platform::Icon::Critical, "オラベンド"}}));
+                {"ファイル「ORV_BankName」の最後の行には項目が 6 つ必要です (5 個しかありません)。",
+                 platform::Icon::Critical, "オラベンド"}}));
   EXPECT_EQ(ui_.ended, 1);
   EXPECT_FALSE(IsWindowVisible(window->Handle()));
 
@@ -149,7 +150,8 @@ TEST_F(MainWindowTest, ABankRecordThatCannotBeShownEndsTheProgramBeforeTheWindow
   EXPECT_FALSE(missing.Load());
   ASSERT_EQ(second.boxes.size(), 2u);
   EXPECT_EQ(second.boxes[0].title, "");
-  EXPECT_EQ(second.boxes[1].text, "インデックスが有効範囲にありません。");
+  EXPECT_EQ(second.boxes[1].text,
+            "ファイル「ORV_BankName」から銀行の情報を読めませんでした。使える行がありません。");
 }
 
 TEST_F(MainWindowTest, OpensWithCloseFocusedAndTabsToRunAndThePanel) {
@@ -201,6 +203,17 @@ TEST_F(MainWindowTest, WithNoDatabaseTheWarningComesOnceAndTheWindowStaysUsable)
   EXPECT_FALSE(window->IsRunning);
   EXPECT_FALSE(win32::Hourglass());
   EXPECT_FALSE(IsWindowVisible(window->ProgressWindow()->Handle()));
+
+  // The record edited while the window stays open: Run shows it instead of writing it.
+  WriteBank("0005,A,B,0005,X,Y\r\n");
+  Key('R', {VK_SHIFT});
+  EXPECT_EQ(ui_.boxes.back().text,
+            "ファイル「ORV_BankName」の内容が、画面に表示した後で変わりました。画面を今の内容に更新"
+            "しました。確かめてから、もう一度実行してください。何も変更していません。");
+  EXPECT_EQ(TextOf(window->Item(frmOravend::lblMsg0 + 11)), "X");
+  EXPECT_EQ(TextOf(window->Item(frmOravend::lblMsg0 + 12)), "Y");
+  EXPECT_EQ(ui_.ended, 0);
+  EXPECT_TRUE(window->IsEnabled(frmOravend::cmdOK));
 }
 
 TEST_F(MainWindowTest, ShiftXAndTheCloseBoxCloseButNotDuringARun) {
@@ -225,7 +238,8 @@ TEST_F(MainWindowTest, ShiftXAndTheCloseBoxCloseButNotDuringARun) {
 
 TEST_F(MainWindowTest, TheRunShowsItsStateOnTheScreenBeforeTheFirstDatabaseIsProcessed) {
   // The first database's catalog checks are held at the server while the screen is looked at.
-  TestServer server({.seed = kDatabase, .args = {"--hold", "As 'Count':3"}, .wireLog = true});
+  TestServer server(
+      {.seed = kDatabase, .args = {"--hold", "SELECT system_type_id:3"}, .wireLog = true});
   ConnectTo(server);
   const auto window = Open();
   std::atomic<bool> seen{false};
@@ -233,7 +247,7 @@ TEST_F(MainWindowTest, TheRunShowsItsStateOnTheScreenBeforeTheFirstDatabaseIsPro
   std::thread watcher([&] {
     if (!support::WaitFor([&] {
           for (const auto& sql : server.Batches()) {
-            if (sql.find("As 'Count'") != std::string::npos) return true;
+            if (sql.find("SELECT system_type_id") != std::string::npos) return true;
           }
           return false;
         })) {

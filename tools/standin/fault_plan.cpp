@@ -13,6 +13,7 @@ void FaultPlan::hold_text(std::string text, std::chrono::milliseconds duration) 
   holds_.push_back({std::move(text), duration});
 }
 void FaultPlan::drop_batch(std::uint64_t number) { dropped_batches_.insert(number); }
+void FaultPlan::stall_batch(std::uint64_t number) { stalled_batches_.insert(number); }
 void FaultPlan::drop_reply(std::uint64_t number, ReplyCut cut) { cut_replies_[number] = cut; }
 
 BatchFault FaultPlan::on_batch(std::string_view sql) {
@@ -20,6 +21,7 @@ BatchFault FaultPlan::on_batch(std::string_view sql) {
   const auto number = ++batches_;
   BatchFault fault;
   fault.drop = dropped_batches_.count(number) > 0;
+  fault.stall = stalled_batches_.count(number) > 0;
   if (const auto cut = cut_replies_.find(number); cut != cut_replies_.end())
     fault.cut = cut->second;
   for (const auto& [batch, error] : failing_batches_)

@@ -24,6 +24,7 @@ enum class ReplyCut {
 
 struct BatchFault {
   bool drop = false;
+  bool stall = false;  // never answered, not even a cancel: a server that stopped
   ReplyCut cut = ReplyCut::None;
   std::optional<int> fail;  // SQL Server error number
   std::optional<std::chrono::milliseconds> hold;
@@ -35,6 +36,7 @@ class FaultPlan {
   void fail_text(std::string text, int error);
   void hold_text(std::string text, std::chrono::milliseconds duration);
   void drop_batch(std::uint64_t number);
+  void stall_batch(std::uint64_t number);
   void drop_reply(std::uint64_t number, ReplyCut cut);
 
   // Counts one received SQL batch (server-wide) and tells what to do with it.
@@ -56,6 +58,7 @@ class FaultPlan {
   std::vector<TextFault> failing_texts_;
   std::vector<Hold> holds_;
   std::set<std::uint64_t> dropped_batches_;
+  std::set<std::uint64_t> stalled_batches_;
   std::map<std::uint64_t, ReplyCut> cut_replies_;
 };
 

@@ -56,6 +56,7 @@ const char* usage_text() {
          "  --fail-text TEXT:ERROR  the first SQL batch containing TEXT fails with ERROR\n"
          "  --hold TEXT:SECONDS     hold SQL batches containing TEXT before running them\n"
          "  --drop-batch N          close the connection when the Nth SQL batch arrives\n"
+         "  --stall-batch N         never answer the Nth SQL batch, nor a cancel of it\n"
          "  --drop-reply N          run the Nth SQL batch, send part of its reply, then close the\n"
          "                          connection (repeatable)\n"
          "  --drop-after-done N     run the Nth SQL batch, send its reply up to its first DONE,\n"
@@ -137,6 +138,10 @@ Options parse_options(int argc, const char* const* argv) {
       if (!(seconds >= 0) || !std::isfinite(seconds))
         throw UsageError("--hold: the seconds must not be negative");
       options.holds.emplace_back(text, std::chrono::milliseconds(std::llround(seconds * 1000)));
+    } else if (option == "--stall-batch") {
+      const auto n = number<std::uint64_t>(option, value());
+      if (n == 0) throw UsageError("--stall-batch: batches are counted from 1");
+      options.stalled_batches.push_back(n);
     } else if (option == "--drop-batch") {
       const auto n = number<std::uint64_t>(option, value());
       if (n == 0) throw UsageError("--drop-batch: batches are counted from 1");

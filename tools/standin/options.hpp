@@ -35,6 +35,7 @@ struct Options {
   std::vector<std::pair<std::string, int>> fail_texts;
   std::vector<std::pair<std::string, std::chrono::milliseconds>> holds;
   std::vector<std::uint64_t> drop_batches;
+  std::vector<std::uint64_t> stalled_batches;
   std::vector<std::uint64_t> drop_replies;
   std::vector<std::uint64_t> drops_after_done;
   std::vector<std::uint64_t> drops_in_rows;

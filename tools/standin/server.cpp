@@ -244,6 +244,7 @@ int run_server(const Options& options) {
   for (const auto& [text, error] : options.fail_texts) faults.fail_text(text, error);
   for (const auto& [text, duration] : options.holds) faults.hold_text(text, duration);
   for (const auto batch : options.drop_batches) faults.drop_batch(batch);
+  for (const auto batch : options.stalled_batches) faults.stall_batch(batch);
   for (const auto batch : options.drop_replies) faults.drop_reply(batch, ReplyCut::Half);
   for (const auto batch : options.drops_after_done)
     faults.drop_reply(batch, ReplyCut::AfterFirstDone);

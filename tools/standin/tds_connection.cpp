@@ -169,6 +169,11 @@ bool TdsConnection::handle_batch(const tds::Message& request) {
     close();
     return false;
   }
+  if (fault.stall) {
+    // Nothing is read or sent again on this connection: it waits for the server's stop only.
+    wait_readable(context_.stop.fd(), context_.stop, std::nullopt);
+    return false;
+  }
   if (fault.fail) {
     const auto error = errors::injected(*fault.fail);
     session_->report(error, *this);
