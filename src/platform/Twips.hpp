@@ -6,15 +6,21 @@
 
 namespace platform {
 
-/// Twips to pixels at `dpi`: 1440 / dpi twips a pixel (15 at 96 dpi), rounded to the nearest.
+/// Twips to pixels at `dpi`. The design was made at 96 dpi, 15 twips a pixel: its twips become
+/// those pixels (rounded to the nearest), which are scaled to `dpi`, so that every scaling keeps
+/// the proportions of the layout as designed.
 inline int Twips(int twips, int dpi) {
-  return static_cast<int>(std::lround(static_cast<double>(twips) * dpi / 1440.0));
+  const long designed = std::lround(static_cast<double>(twips) / 15.0);
+  return static_cast<int>(std::lround(static_cast<double>(designed) * dpi / 96.0));
 }
 
 /// The height of a font of `points` at `dpi`, as the negative character height that Windows
-/// takes for an exact point size (10.5 pt at 96 dpi: -14).
+/// takes for an exact point size (10.5 pt at 96 dpi: -14). The design's sizes are whole pixels
+/// at 96 dpi; elsewhere the height is rounded down, so that text grows no faster than the
+/// controls that were made to hold it (9.75 pt at 144 dpi: -19, not -20).
 inline int FontHeight(double points, int dpi) {
-  return -static_cast<int>(std::lround(points * dpi / 72.0));
+  // Quarter points are exact in a double: the division is on whole numbers and rounds down.
+  return -static_cast<int>(std::lround(points * 4) * dpi / 288);
 }
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 // file, for the README's pictures and for a look at the layout. It needs a display (Wine's X11
 // driver under Xvfb, say):
 //   oravend_render_windows.exe FOLDER
+// At a scaling other than 100 % the files' names end in it: frmOravend-150.png.
 #include <windows.h>
 
 #include <commctrl.h>
@@ -30,8 +31,11 @@ void Check(HRESULT result, const char* what) {
   if (FAILED(result)) throw std::runtime_error(std::string(what) + " failed");
 }
 
-/// The screen's pixels where the window is, once it has drawn itself.
-void SavePicture(HWND window, const std::filesystem::path& file) {
+/// The screen's pixels where the window is, once it has drawn itself, into FOLDER/NAME.png.
+void SavePicture(HWND window, const std::filesystem::path& folder, const std::wstring& name) {
+  const UINT percent = GetDpiForWindow(window) * 100 / 96;
+  const std::filesystem::path file =
+      folder / (name + (percent == 100 ? L"" : L"-" + std::to_wstring(percent)) + L".png");
   SetForegroundWindow(window);
   RedrawWindow(window, nullptr, nullptr,
                RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
@@ -105,7 +109,7 @@ int wmain(int argc, wchar_t** argv) {
   {
     frmSqlConnect dialog(settings, connection, ui);
     dialog.Show();
-    SavePicture(dialog.Handle(), folder / "frmSqlConnect.png");
+    SavePicture(dialog.Handle(), folder, L"frmSqlConnect");
   }
   {
     frmSqlConnect dialog(settings, connection, ui);
@@ -114,7 +118,7 @@ int wmain(int argc, wchar_t** argv) {
     dialog.SetText(frmSqlConnect::txtUserID, L"sa");
     dialog.SetText(frmSqlConnect::txtPasswd, L"password");
     SetFocus(dialog.Item(frmSqlConnect::txtPasswd));
-    SavePicture(dialog.Handle(), folder / "frmSqlConnect-sql-login.png");
+    SavePicture(dialog.Handle(), folder, L"frmSqlConnect-sql-login");
   }
   {
     const support::TempDir files;
@@ -129,14 +133,14 @@ int wmain(int argc, wchar_t** argv) {
     frmOravend window(shared, ui);
     if (!window.Load()) return 1;
     window.Show();
-    SavePicture(window.Handle(), folder / "frmOravend.png");
+    SavePicture(window.Handle(), folder, L"frmOravend");
   }
   {
     frmProgressBar progress;
     progress.ShowCentred();
     progress.ProgressBarProperty(0, 8, 0);
     for (int i = 0; i < 3; ++i) progress.ProgressBarIncrease();
-    SavePicture(progress.Handle(), folder / "frmProgressBar.png");
+    SavePicture(progress.Handle(), folder, L"frmProgressBar");
   }
   return 0;
 }
