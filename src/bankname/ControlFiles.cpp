@@ -11,9 +11,9 @@
 #include "platform/Platform.hpp"
 
 namespace basCommon {
-namespace {
-
 std::string Quoted(const std::string& text) { return "「" + text + "」"; }
+
+namespace {
 
 std::string ReadAll(const std::filesystem::path& path, const std::string& fileName) {
   std::ifstream in(path, std::ios::binary);

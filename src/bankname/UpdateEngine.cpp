@@ -11,8 +11,6 @@
 namespace basCommon {
 namespace {
 
-std::string Quoted(const std::string& text) { return "「" + text + "」"; }
-
 /// The names were checked as identifiers when the table list was read: they cannot end the
 /// literal or bracket they stand in. Unicode literals keep names of any script intact under a
 /// database collation of another code page, and the server compares them under that collation.

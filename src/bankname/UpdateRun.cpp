@@ -26,8 +26,6 @@ struct Failure {
   std::string description;
 };
 
-std::string Quoted(const std::string& text) { return "「" + text + "」"; }
-
 /// "・name" lines, the first kListed of them, then how many more.
 std::string Listed(const std::vector<std::string>& names) {
   std::string text;

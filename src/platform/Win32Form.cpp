@@ -82,71 +82,99 @@ Form::Form(const FormDesign& design, std::span<const ControlDesign> controls)
                       Instance(), this) == nullptr) {
     throw std::runtime_error("CreateWindowExW failed");
   }
-  if (design.icon != 0) {
-    for (const auto& [which, metric] : {std::pair<WPARAM, int>{ICON_BIG, SM_CXICON},
-                                        std::pair<WPARAM, int>{ICON_SMALL, SM_CXSMICON}}) {
-      const int size = GetSystemMetrics(metric);
-      const HANDLE icon =
-          LoadImageW(Instance(), MAKEINTRESOURCEW(design.icon), IMAGE_ICON, size, size, LR_SHARED);
-      SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(icon));
-    }
-  }
-  for (const auto& control : controls_) {
-    const HWND parent = control.parent == 0 ? hwnd_ : Item(control.parent);
-    DWORD style = WS_CHILD | WS_CLIPSIBLINGS | control.style | (control.visible ? WS_VISIBLE : 0);
-    DWORD extended = 0;
-    const wchar_t* windowClass = L"BUTTON";
-    switch (control.kind) {
-      case Kind::Label:
-        windowClass = L"STATIC";
-        style |= SS_LEFT | SS_NOPREFIX;
-        break;
-      case Kind::TextBox:
-        windowClass = L"EDIT";
-        style |= WS_TABSTOP | ES_AUTOHSCROLL;
-        extended = WS_EX_CLIENTEDGE;
-        break;
-      case Kind::PushButton:
-        style |= WS_TABSTOP | BS_PUSHBUTTON;
-        break;
-      case Kind::OptionButton:
-        style |= WS_TABSTOP | BS_AUTORADIOBUTTON;
-        break;
-      case Kind::Frame:
-        style |= BS_GROUPBOX;
-        extended = WS_EX_CONTROLPARENT;
-        break;
-      case Kind::Panel:
-        // A panel that is a tab stop takes the focus itself instead of passing it on.
-        windowClass = kPanelClass;
-        extended = ((control.style & WS_TABSTOP) != 0 ? 0 : WS_EX_CONTROLPARENT) | WS_EX_CLIENTEDGE;
-        break;
-      case Kind::ProgressBar:
-        windowClass = PROGRESS_CLASSW;
-        break;
-    }
-    const HWND item = CreateWindowExW(
-        extended, windowClass, control.caption == nullptr ? L"" : control.caption, style, 0, 0, 0,
-        0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), Instance(), nullptr);
-    if (item == nullptr) throw std::runtime_error("CreateWindowExW failed for a control");
-    SetWindowSubclass(item, &Form::ControlProc, static_cast<UINT_PTR>(control.id),
-                      reinterpret_cast<DWORD_PTR>(this));
-    if (control.kind == Kind::TextBox) {
-      if (control.maxLength > 0) {
-        SendMessageW(item, EM_SETLIMITTEXT, static_cast<WPARAM>(control.maxLength), 0);
-      }
-      if ((control.style & ES_PASSWORD) != 0) SendMessageW(item, EM_SETPASSWORDCHAR, L'*', 0);
-    }
-    items_[control.id] = item;
-  }
+  if (design.icon != 0) SetIcons(design.icon);
+  for (std::size_t row = 0; row < controls_.size(); ++row) CreateControl(row);
+  OrderForFocus();
   Layout(Dpi());
+}
+
+void Form::SetIcons(int icon) {
+  for (const auto& [which, metric] : {std::pair<WPARAM, int>{ICON_BIG, SM_CXICON},
+                                      std::pair<WPARAM, int>{ICON_SMALL, SM_CXSMICON}}) {
+    const int size = GetSystemMetrics(metric);
+    const HANDLE image =
+        LoadImageW(Instance(), MAKEINTRESOURCEW(icon), IMAGE_ICON, size, size, LR_SHARED);
+    SendMessageW(hwnd_, WM_SETICON, which, reinterpret_cast<LPARAM>(image));
+  }
+}
+
+namespace {
+/// The window class, styles and extended styles that a kind of control is made of.
+struct ControlClass {
+  const wchar_t* name;
+  DWORD style;
+  DWORD extended;
+};
+
+ControlClass ClassOf(const ControlDesign& control) {
+  switch (control.kind) {
+    case Kind::Label:
+      return {L"STATIC", SS_LEFT | SS_NOPREFIX, 0};
+    case Kind::TextBox:
+      return {L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+    case Kind::PushButton:
+      return {L"BUTTON", WS_TABSTOP | BS_PUSHBUTTON, 0};
+    case Kind::OptionButton:
+      return {L"BUTTON", WS_TABSTOP | BS_AUTORADIOBUTTON, 0};
+    case Kind::Frame:
+      return {L"BUTTON", BS_GROUPBOX, WS_EX_CONTROLPARENT};
+    case Kind::Panel:
+      // A panel that is a tab stop takes the focus itself instead of passing it on.
+      return {kPanelClass, 0,
+              static_cast<DWORD>((control.style & WS_TABSTOP) != 0 ? 0 : WS_EX_CONTROLPARENT) |
+                  WS_EX_CLIENTEDGE};
+    case Kind::ProgressBar:
+      return {PROGRESS_CLASSW, 0, 0};
+  }
+  throw std::logic_error("unknown kind of control");
+}
+}  // namespace
+
+void Form::CreateControl(std::size_t row) {
+  const ControlDesign& control = controls_[row];
+  const ControlClass kind = ClassOf(control);
+  const DWORD style =
+      WS_CHILD | WS_CLIPSIBLINGS | kind.style | control.style | (control.visible ? WS_VISIBLE : 0);
+  const HWND item = CreateWindowExW(
+      kind.extended, kind.name, control.caption == nullptr ? L"" : control.caption, style, 0, 0, 0,
+      0, control.parent == 0 ? hwnd_ : Item(control.parent),
+      reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), Instance(), nullptr);
+  if (item == nullptr) throw std::runtime_error("CreateWindowExW failed for a control");
+  // The subclass knows its row: no search of the table on every message.
+  SetWindowSubclass(item, &Form::ControlProc, row, reinterpret_cast<DWORD_PTR>(this));
+  if (control.kind == Kind::TextBox) {
+    if (control.maxLength > 0) {
+      SendMessageW(item, EM_SETLIMITTEXT, static_cast<WPARAM>(control.maxLength), 0);
+    }
+    if ((control.style & ES_PASSWORD) != 0) SendMessageW(item, EM_SETPASSWORDCHAR, L'*', 0);
+  }
+  items_[control.id] = item;
+}
+
+void Form::OrderForFocus() {
+  // The dialog manager moves the focus in the order of the siblings: the rows with a tab
+  // index go first among their siblings, in its order; the others follow in table order.
+  std::vector<const ControlDesign*> tabbed;
+  for (const auto& control : controls_) {
+    if (control.tab >= 0) tabbed.push_back(&control);
+  }
+  std::stable_sort(tabbed.begin(), tabbed.end(),
+                   [](const auto* a, const auto* b) { return a->tab < b->tab; });
+  std::map<int, HWND> placed;  // the last one placed, per parent
+  for (const auto* control : tabbed) {
+    const auto before = placed.find(control->parent);
+    const HWND item = Item(control->id);
+    SetWindowPos(item, before == placed.end() ? HWND_TOP : before->second, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    placed[control->parent] = item;
+  }
 }
 
 Form::~Form() {
   if (hwnd_ == nullptr) return;
   // Destroyed without its handlers: the object is going, and the closing handlers do not run.
-  for (const auto& [id, item] : items_) {
-    RemoveWindowSubclass(item, &Form::ControlProc, static_cast<UINT_PTR>(id));
+  for (std::size_t row = 0; row < controls_.size(); ++row) {
+    RemoveWindowSubclass(Item(controls_[row].id), &Form::ControlProc, row);
   }
   SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
   DestroyWindow(hwnd_);
@@ -265,77 +293,98 @@ LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
   return form->OnMessage(message, wParam, lParam);
 }
 
+// One line per message, as a dispatch table reads.
+// clang-format off
 LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  const HWND hwnd = hwnd_;
   switch (message) {
-    case WM_COMMAND:
-      // Enter and Esc send the ids 1 and 2 without a control: neither presses a button here.
-      if (lParam != 0) OnCommand(LOWORD(wParam), HIWORD(wParam));
-      return 0;
+    case WM_COMMAND:          return OnCommandMessage(wParam, lParam);
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-      if (const auto brush =
-              OnColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam))) {
-        return *brush;
-      }
-      break;
-    case WM_ERASEBKGND: {
-      RECT area{};
-      GetClientRect(hwnd, &area);
-      FillRect(reinterpret_cast<HDC>(wParam), &area,
-               design_.background == CLR_INVALID ? GetSysColorBrush(COLOR_BTNFACE)
-                                                 : Brush(design_.background));
-      return TRUE;
-    }
-    case WM_SETCURSOR:
-      if (hourglass) return ShowHourglass();
-      break;
-    case WM_ACTIVATE:
-      // As dialogs do: the focus goes back where it was when another window (a message box)
-      // took the activation.
-      if (LOWORD(wParam) == WA_INACTIVE) {
-        const HWND focus = GetFocus();
-        if (focus != nullptr && IsChild(hwnd, focus)) lastFocus_ = focus;
-      } else if (lastFocus_ != nullptr && IsWindow(lastFocus_) && IsWindowEnabled(lastFocus_) &&
-                 IsWindowVisible(lastFocus_)) {
-        SetFocus(lastFocus_);
-        return 0;
-      }
-      break;
-    case WM_SYSCOMMAND:
-      if ((wParam & 0xFFF0) == SC_CLOSE) {
-        // The close box, the system menu's Close and Alt+F4 all come this way.
-        closing_ = CloseReason::User;
-        DefWindowProcW(hwnd, message, wParam, lParam);
-        closing_.reset();
-        return 0;
-      }
-      break;
-    case WM_CLOSE:
-      Close(closing_.value_or(CloseReason::Outside));
-      return 0;
-    case WM_QUERYENDSESSION:
-      return OnCloseRequest(CloseReason::Session) ? FALSE : TRUE;
-    case WM_ENDSESSION:
-      if (wParam != FALSE) DestroyWindow(hwnd);
-      return 0;
-    case WM_DPICHANGED: {
-      Layout(HIWORD(wParam));
-      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-      SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, 0, 0,
-                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-      return 0;
-    }
-    case WM_NCDESTROY:
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      hwnd_ = nullptr;
-      items_.clear();
-      break;
-    default:
-      break;
+    case WM_CTLCOLORBTN:      return OnCtlColor(message, wParam, lParam);
+    case WM_ERASEBKGND:       return OnEraseBackground(reinterpret_cast<HDC>(wParam));
+    case WM_SETCURSOR:        return hourglass ? ShowHourglass() : Default(message, wParam, lParam);
+    case WM_ACTIVATE:         return OnActivate(message, wParam, lParam);
+    case WM_SYSCOMMAND:       return OnSysCommand(wParam, lParam);
+    case WM_CLOSE:            return OnClose();
+    case WM_QUERYENDSESSION:  return OnCloseRequest(CloseReason::Session) ? FALSE : TRUE;
+    case WM_ENDSESSION:       return OnEndSession(wParam);
+    case WM_DPICHANGED:       return OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+    case WM_NCDESTROY:        return OnNcDestroy(wParam, lParam);
+    default:                  return Default(message, wParam, lParam);
   }
-  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+// clang-format on
+
+LRESULT Form::Default(UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(hwnd_, message, wParam, lParam);
+}
+
+LRESULT Form::OnCommandMessage(WPARAM wParam, LPARAM lParam) {
+  // Enter and Esc send the ids 1 and 2 without a control: neither presses a button here.
+  if (lParam != 0) OnCommand(LOWORD(wParam), HIWORD(wParam));
+  return 0;
+}
+
+LRESULT Form::OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam) {
+  const auto brush = OnColour(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+  return brush ? *brush : Default(message, wParam, lParam);
+}
+
+LRESULT Form::OnEraseBackground(HDC dc) {
+  RECT area{};
+  GetClientRect(hwnd_, &area);
+  FillRect(dc, &area,
+           design_.background == CLR_INVALID ? GetSysColorBrush(COLOR_BTNFACE)
+                                             : Brush(design_.background));
+  return TRUE;
+}
+
+LRESULT Form::OnActivate(UINT message, WPARAM wParam, LPARAM lParam) {
+  // As dialogs do: the focus goes back where it was when another window (a message box) took
+  // the activation.
+  if (LOWORD(wParam) == WA_INACTIVE) {
+    const HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(hwnd_, focus)) lastFocus_ = focus;
+  } else if (lastFocus_ != nullptr && IsWindow(lastFocus_) && IsWindowEnabled(lastFocus_) &&
+             IsWindowVisible(lastFocus_)) {
+    SetFocus(lastFocus_);
+    return 0;
+  }
+  return Default(message, wParam, lParam);
+}
+
+LRESULT Form::OnSysCommand(WPARAM wParam, LPARAM lParam) {
+  if ((wParam & 0xFFF0) != SC_CLOSE) return Default(WM_SYSCOMMAND, wParam, lParam);
+  // The close box, the system menu's Close and Alt+F4 all come this way.
+  closing_ = CloseReason::User;
+  Default(WM_SYSCOMMAND, wParam, lParam);
+  closing_.reset();
+  return 0;
+}
+
+LRESULT Form::OnClose() {
+  Close(closing_.value_or(CloseReason::Outside));
+  return 0;
+}
+
+LRESULT Form::OnEndSession(WPARAM ending) {
+  if (ending != FALSE) DestroyWindow(hwnd_);
+  return 0;
+}
+
+LRESULT Form::OnDpiChanged(int dpi, const RECT& suggested) {
+  Layout(dpi);
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return 0;
+}
+
+LRESULT Form::OnNcDestroy(WPARAM wParam, LPARAM lParam) {
+  const HWND hwnd = hwnd_;
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+  hwnd_ = nullptr;
+  items_.clear();
+  return DefWindowProcW(hwnd, WM_NCDESTROY, wParam, lParam);
 }
 
 std::optional<LRESULT> Form::OnColour(HDC dc, HWND control) {
@@ -353,11 +402,10 @@ std::optional<LRESULT> Form::OnColour(HDC dc, HWND control) {
 }
 
 LRESULT CALLBACK Form::ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                   UINT_PTR id, DWORD_PTR data) {
+                                   UINT_PTR row, DWORD_PTR data) {
   auto& form = *reinterpret_cast<Form*>(data);
-  const auto design =
-      std::find_if(form.controls_.begin(), form.controls_.end(),
-                   [&](const ControlDesign& c) { return c.id == static_cast<int>(id); });
+  if (row >= form.controls_.size()) return DefSubclassProc(hwnd, message, wParam, lParam);
+  const ControlDesign* const design = &form.controls_[row];
   switch (message) {
     case WM_SETCURSOR:
       if (hourglass) return ShowHourglass();
@@ -385,7 +433,7 @@ LRESULT CALLBACK Form::ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
       return result;
     }
     case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, &Form::ControlProc, id);
+      RemoveWindowSubclass(hwnd, &Form::ControlProc, row);
       break;
     default:
       break;

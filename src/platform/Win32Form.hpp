@@ -31,19 +31,20 @@ inline constexpr const wchar_t* kMeiryo = L"メイリオ";
 enum class Kind { Label, TextBox, PushButton, OptionButton, Frame, Panel, ProgressBar };
 
 /// One row of a window's design table. Positions are twips relative to the client area of the
-/// container: the window, or a Panel or Frame row above it. Rows are created in table order,
-/// which is the focus order.
+/// container: the window, or a Panel or Frame row above it. Rows are created in table order;
+/// the focus moves in the order of `tab`.
 struct ControlDesign {
   int id;  ///< unique in the window and above 2: Enter and Esc send the ids 1 and 2
   Kind kind;
-  int parent;  ///< 0: the window
-  const wchar_t* caption;
+  int parent = 0;  ///< 0: the window
+  const wchar_t* caption = nullptr;
   int left, top, width, height;
   FontDesign font{};
   DWORD style = 0;      ///< further styles: ES_PASSWORD, ES_RIGHT, WS_GROUP, ...
   bool visible = true;  ///< created hidden when false
   int maxLength = 0;    ///< text boxes: at most this many characters; 0: no limit
   bool imeOff = false;  ///< text boxes: the input method is switched off when they get the focus
+  int tab = -1;  ///< place in the focus order among its siblings; -1: after those that have one
 };
 
 struct FormDesign {
@@ -69,6 +70,9 @@ class Form {
   Form& operator=(const Form&) = delete;
 
   HWND Handle() const { return hwnd_; }
+  /// The design the window was built from.
+  const FormDesign& Design() const { return design_; }
+  std::span<const ControlDesign> Controls() const { return controls_; }
   HWND Item(int id) const;
   /// True from creation until the window is destroyed.
   bool IsLoaded() const { return hwnd_ != nullptr; }
@@ -116,7 +120,21 @@ class Form {
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
                                       UINT_PTR id, DWORD_PTR form);
+  void SetIcons(int icon);
+  void CreateControl(std::size_t row);
+  void OrderForFocus();
+
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnCommandMessage(WPARAM wParam, LPARAM lParam);
+  LRESULT OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnEraseBackground(HDC dc);
+  LRESULT OnActivate(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnSysCommand(WPARAM wParam, LPARAM lParam);
+  LRESULT OnClose();
+  LRESULT OnEndSession(WPARAM ending);
+  LRESULT OnDpiChanged(int dpi, const RECT& suggested);
+  LRESULT OnNcDestroy(WPARAM wParam, LPARAM lParam);
   std::optional<LRESULT> OnColour(HDC dc, HWND control);
   void Layout(int dpi);
   HFONT FontFor(const FontDesign& font, int dpi);

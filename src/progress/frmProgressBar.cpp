@@ -14,19 +14,13 @@ using win32::kMeiryo;
 constexpr win32::FormDesign kWindow{L"ソルテッカ",   4830,       1245,
                                     {kMeiryo, 9.75}, WS_CAPTION, RGB(255, 255, 255)};
 
+// clang-format off
 const ControlDesign kControls[] = {
-    {frmProgressBar::lblMsg,
-     Kind::Label,
-     0,
-     L"完了までしばらくお待ちください...",
-     180,
-     90,
-     3090,
-     225,
-     {kMeiryo, 8.25}},
-    {frmProgressBar::lblProgress, Kind::Label, 0, L"100%", 2100, 390, 1215, 255, {kMeiryo, 9.75}},
-    {frmProgressBar::ProgressBar1, Kind::ProgressBar, 0, nullptr, 120, 780, 4605, 360},
+    {.id = frmProgressBar::lblMsg,       .kind = Kind::Label,       .caption = L"完了までしばらくお待ちください...", .left = 180,  .top = 90,  .width = 3090, .height = 225, .font = {kMeiryo, 8.25}},
+    {.id = frmProgressBar::lblProgress,  .kind = Kind::Label,       .caption = L"100%",                             .left = 2100, .top = 390, .width = 1215, .height = 255, .font = {kMeiryo, 9.75}},
+    {.id = frmProgressBar::ProgressBar1, .kind = Kind::ProgressBar, .caption = nullptr,                             .left = 120,  .top = 780, .width = 4605, .height = 360},
 };
+// clang-format on
 
 }  // namespace
 

@@ -16,12 +16,16 @@
 namespace odbc {
 namespace {
 
-std::u16string Wide(std::string_view text) { return platform::ToUtf16(text); }
-
 SQLWCHAR* WidePtr(std::u16string& text) { return reinterpret_cast<SQLWCHAR*>(text.data()); }
 
-std::string Narrow(const SQLWCHAR* text, std::size_t length) {
-  return platform::ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text), length));
+/// The text a driver wrote into `buffer`, `length` characters by its own count: a count below 0
+/// is none, and one beyond the buffer (a truncated text) is what the buffer holds.
+template <typename Buffer, typename Length>
+std::string Narrow(const Buffer& buffer, Length length) {
+  const auto chars =
+      std::min(static_cast<std::size_t>(std::max<Length>(length, 0)), buffer.size() - 1);
+  return platform::ToUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(buffer.data()), chars));
 }
 
 /// The message without the "[vendor][component]..." prefixes that driver managers and drivers
@@ -54,10 +58,8 @@ std::vector<Diagnostic> Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
                           static_cast<SQLSMALLINT>(message.size()), &length);
     }
     if (!SQL_SUCCEEDED(rc)) break;
-    const auto chars =
-        std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), message.size() - 1);
-    records.push_back({Narrow(state.data(), 5), static_cast<long>(native),
-                       WithoutPrefixes(Narrow(message.data(), chars))});
+    records.push_back(
+        {Narrow(state, 5), static_cast<long>(native), WithoutPrefixes(Narrow(message, length))});
   }
   return records;
 }
@@ -168,9 +170,7 @@ ResultSet ReadResult(const Statement& stmt) {
     stmt.Check(SQLDescribeColW(stmt.get(), i, name.data(), static_cast<SQLSMALLINT>(name.size()),
                                &length, &type, &size, &digits, &nullable),
                "SQLDescribeColW");
-    result.columns.push_back(Narrow(
-        name.data(),
-        std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(length, 0)), name.size() - 1)));
+    result.columns.push_back(Narrow(name, length));
   }
   // Each fetch takes a row the server sent; on a dead connection it fails.
   for (;;) {
@@ -312,9 +312,7 @@ std::string InstalledDriver() {
         env->get(), direction, name.data(), static_cast<SQLSMALLINT>(name.size()), &nameLength,
         attributes.data(), static_cast<SQLSMALLINT>(attributes.size()), &attributesLength);
     if (!SQL_SUCCEEDED(rc)) break;
-    installed.push_back(Narrow(
-        name.data(),
-        std::min(static_cast<std::size_t>(std::max<SQLSMALLINT>(nameLength, 0)), name.size() - 1)));
+    installed.push_back(Narrow(name, nameLength));
     direction = SQL_FETCH_NEXT;
   }
   for (const char* preferred : {"ODBC Driver 18 for SQL Server", "ODBC Driver 17 for SQL Server",
@@ -345,7 +343,7 @@ void Connection::Open(const Properties& properties) {
                 dbc.get(), SQL_ATTR_LOGIN_TIMEOUT,
                 reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(target.loginTimeout)), 0),
             "SQLSetConnectAttrW(SQL_ATTR_LOGIN_TIMEOUT)");
-  std::u16string text = Wide(target.connectionString);
+  std::u16string text = platform::ToUtf16(target.connectionString);
   SQLSMALLINT outLength = 0;
   dbc.Check(
       SQLDriverConnectW(dbc.get(), nullptr, WidePtr(text), static_cast<SQLSMALLINT>(text.size()),
@@ -366,7 +364,7 @@ std::vector<ResultSet> Connection::Execute(std::string_view sql) {
   stmt.Check(SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
                             reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(commandTimeout_)), 0),
              "SQLSetStmtAttr(SQL_ATTR_QUERY_TIMEOUT)");
-  std::u16string text = Wide(sql);
+  std::u16string text = platform::ToUtf16(sql);
   SQLRETURN rc = SQLExecDirectW(stmt.get(), WidePtr(text), static_cast<SQLINTEGER>(text.size()));
   std::vector<ResultSet> results;
   try {
@@ -405,8 +403,8 @@ std::string Connection::DefaultDatabase() const {
   dbc.Check(SQLGetConnectAttrW(dbc.get(), SQL_ATTR_CURRENT_CATALOG, name.data(),
                                static_cast<SQLINTEGER>(sizeof name), &length),
             "SQLGetConnectAttrW(SQL_ATTR_CURRENT_CATALOG)");
-  return Narrow(name.data(), std::min(static_cast<std::size_t>(std::max<SQLINTEGER>(length, 0)) / 2,
-                                      name.size() - 1));
+  // The driver counts this one in bytes.
+  return Narrow(name, length / 2);
 }
 
 long long NumberOf(const ResultSet& result) {

@@ -59,83 +59,16 @@ class ConnectDialogWindowTest : public testing::Test {
   support::RecordingUi ui_;
 };
 
-TEST_F(ConnectDialogWindowTest, IsLaidOutInTwipsAtTheWindowsResolution) {
+TEST_F(ConnectDialogWindowTest, IsBuiltAsDesigned) {
   const auto dialog = Open();
-  const int dpi = dialog->Dpi();
-  const auto pixels = [dpi](int twips) { return platform::Twips(twips, dpi); };
-  RECT client{};
-  GetClientRect(dialog->Handle(), &client);
-  EXPECT_EQ(client.right, pixels(5745));
-  EXPECT_EQ(client.bottom, pixels(2775));
-  const struct {
-    int id;
-    int left, top, width, height;
-  } design[] = {{frmSqlConnect::Label0, 150, 180, 1200, 300},
-                {frmSqlConnect::txtDataSource, 1560, 150, 4000, 300},
-                {frmSqlConnect::Label0 + 1, 150, 600, 1200, 300},
-                {frmSqlConnect::picLoginSecure, 1560, 570, 4000, 300},
-                {kOption2, 144, -12, 1600, 300},
-                {kOption1, 1860, -12, 2000, 300},
-                {frmSqlConnect::Label0 + 2, 360, 975, 1200, 300},
-                {frmSqlConnect::txtUserID, 1560, 930, 3705, 300},
-                {frmSqlConnect::Label0 + 3, 360, 1335, 1200, 300},
-                {frmSqlConnect::txtPasswd, 1560, 1290, 3705, 300},
-                {frmSqlConnect::Label0 + 4, 135, 1770, 1410, 300},
-                {frmSqlConnect::txtConnectionTimeout, 1560, 1740, 504, 300},
-                {frmSqlConnect::Label0 + 5, 2160, 1770, 465, 300},
-                {frmSqlConnect::cmdConn, 2295, 2205, 1200, 360},
-                {frmSqlConnect::cmdCancel, 4320, 2205, 1200, 360}};
-  for (const auto& control : design) {
-    const RECT place = windowtest::PlaceOf(dialog->Item(control.id));
-    EXPECT_EQ(place.left, pixels(control.left)) << control.id;
-    EXPECT_EQ(place.top, pixels(control.top)) << control.id;
-    EXPECT_EQ(place.right - place.left, pixels(control.width)) << control.id;
-    EXPECT_EQ(place.bottom - place.top, pixels(control.height)) << control.id;
-  }
-  // The options lie in their container, whose client area their positions count from.
-  EXPECT_EQ(GetParent(dialog->Item(kOption1)), dialog->Item(frmSqlConnect::picLoginSecure));
-}
-
-TEST_F(ConnectDialogWindowTest, HasTheDesignsCaptionBorderFontsAndTexts) {
-  const auto dialog = Open();
-  const HWND window = dialog->Handle();
-  EXPECT_EQ(TextOf(window), "サーバー接続設定");
-  EXPECT_TRUE(windowtest::HasStyle(window, WS_CAPTION | WS_SYSMENU));
-  EXPECT_FALSE(windowtest::HasStyle(window, WS_MINIMIZEBOX) ||
-               windowtest::HasStyle(window, WS_MAXIMIZEBOX) ||
-               windowtest::HasStyle(window, WS_THICKFRAME));
-  const auto expectFont = [&](int id, int height) {
-    const LOGFONTW font = windowtest::FontOf(dialog->Item(id));
-    EXPECT_STREQ(font.lfFaceName, L"ＭＳ ゴシック") << id;
-    EXPECT_EQ(font.lfHeight, height) << id;  // 10.5 pt and 9 pt at 96 dpi
-    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET) << id;
-    EXPECT_EQ(font.lfWeight, FW_NORMAL) << id;
-  };
-  for (const int id :
-       std::initializer_list<int>{frmSqlConnect::Label0, frmSqlConnect::txtDataSource, kOption1,
-                                  frmSqlConnect::txtConnectionTimeout}) {
-    expectFont(id, -14);
-  }
-  expectFont(frmSqlConnect::cmdConn, -12);
-  expectFont(frmSqlConnect::cmdCancel, -12);
-  const std::pair<int, const char*> texts[] = {{frmSqlConnect::Label0, "サーバー名"},
-                                               {frmSqlConnect::Label0 + 1, "認証方式"},
-                                               {frmSqlConnect::Label0 + 2, "ユーザー名"},
-                                               {frmSqlConnect::Label0 + 3, "パスワード"},
-                                               {frmSqlConnect::Label0 + 4, "タイムアウト"},
-                                               {frmSqlConnect::Label0 + 5, "秒"},
-                                               {kOption2, "Windows認証"},
-                                               {kOption1, "SQL Server 認証"},
-                                               {frmSqlConnect::cmdConn, "&OK"},
-                                               {frmSqlConnect::cmdCancel, "ｷｬﾝｾﾙ"}};
-  for (const auto& [id, text] : texts) EXPECT_EQ(TextOf(dialog->Item(id)), text) << id;
-  const std::pair<int, int> limits[] = {{frmSqlConnect::txtDataSource, 128},
-                                        {frmSqlConnect::txtUserID, 64},
-                                        {frmSqlConnect::txtPasswd, 64},
-                                        {frmSqlConnect::txtConnectionTimeout, 2}};
-  for (const auto& [id, limit] : limits) {
-    EXPECT_EQ(SendMessageW(dialog->Item(id), EM_GETLIMITTEXT, 0, 0), limit) << id;
-  }
+  windowtest::ExpectBuiltAsDesigned(*dialog,
+                                    {frmSqlConnect::txtDataSource, frmSqlConnect::txtUserID});
+  // At 96 dpi a pixel is 15 twips, and 10.5 pt and 9 pt are 14 and 12 pixels high.
+  ASSERT_EQ(dialog->Dpi(), 96);
+  EXPECT_EQ(windowtest::Edges(windowtest::PlaceOf(dialog->Item(frmSqlConnect::cmdConn))),
+            (std::array<LONG, 4>{153, 147, 233, 171}));
+  EXPECT_EQ(windowtest::FontOf(dialog->Item(frmSqlConnect::Label0)).lfHeight, -14);
+  EXPECT_EQ(windowtest::FontOf(dialog->Item(frmSqlConnect::cmdCancel)).lfHeight, -12);
   EXPECT_EQ(SendMessageW(dialog->Item(frmSqlConnect::txtPasswd), EM_GETPASSWORDCHAR, 0, 0), L'*');
   EXPECT_TRUE(windowtest::HasStyle(dialog->Item(frmSqlConnect::txtConnectionTimeout), ES_RIGHT));
   // Neither button is a default button.

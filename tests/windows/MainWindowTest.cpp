@@ -60,59 +60,16 @@ class MainWindowTest : public testing::Test {
   support::RecordingUi ui_;
 };
 
-TEST_F(MainWindowTest, IsLaidOutInTwipsWithTheDesignsFonts) {
-  const auto window = Open();
-  const int dpi = window->Dpi();
-  const auto pixels = [dpi](int twips) { return platform::Twips(twips, dpi); };
-  RECT client{};
-  GetClientRect(window->Handle(), &client);
-  EXPECT_EQ(client.right, pixels(8385));
-  EXPECT_EQ(client.bottom, pixels(6135));
-  EXPECT_EQ(TextOf(window->Handle()), "オラベンド");
-  EXPECT_TRUE(windowtest::HasStyle(window->Handle(), WS_CAPTION | WS_SYSMENU));
-  EXPECT_FALSE(windowtest::HasStyle(window->Handle(), WS_MINIMIZEBOX) ||
-               windowtest::HasStyle(window->Handle(), WS_MAXIMIZEBOX));
-  const struct {
-    int id;
-    int left, top, width, height;
-    double points;
-    bool bold;
-    const wchar_t* face;
-  } design[] = {{Label(0), 240, 150, 6045, 270, 12, true, L"メイリオ"},
-                {Label(1), 330, 585, 4695, 270, 9.75, false, L"メイリオ"},
-                {Label(14), 345, 885, 5985, 270, 9, false, L"メイリオ"},
-                {frmOravend::panel, 150, 1215, 8070, 4290, 9.75, false, L"メイリオ"},
-                {frmOravend::cmdOK, 3540, 5640, 1335, 375, 9, false, L"メイリオ"},
-                {frmOravend::cmdCancel, 6345, 5640, 1335, 375, 9, false, L"ＭＳ ゴシック"},
-                {Label(2), 165, 75, 7560, 270, 9, false, L"メイリオ"},
-                {Label(6), 1140, 375, 750, 285, 9.75, false, L"メイリオ"},
-                {Label(8), 1140, 945, 3345, 270, 9, false, L"メイリオ"},
-                {Label(9), 2385, 1230, 240, 225, 9.75, true, L"メイリオ"},
-                {Label(17), 270, 1515, 585, 225, 9.75, false, L"メイリオ"},
-                {Label(21), 945, 1500, 195, 225, 9.75, false, L"メイリオ"},
-                {Label(12), 1140, 2085, 3390, 270, 9, false, L"メイリオ"},
-                {frmOravend::fmTargetFolder, 270, 2430, 5670, 1620, 9.75, false, L"メイリオ"},
-                {Label(13), 195, 360, 5310, 1095, 9, false, L"メイリオ"},
-                {frmOravend::Frame1, 6060, 2430, 1860, 1125, 9.75, false, L"メイリオ"},
-                {frmOravend::optTargetTable0 + 1, 195, 675, 1500, 315, 9.75, false, L"メイリオ"}};
-  for (const auto& control : design) {
-    const HWND item = window->Item(control.id);
-    const RECT place = windowtest::PlaceOf(item);
-    EXPECT_EQ(place.left, pixels(control.left)) << control.id;
-    EXPECT_EQ(place.top, pixels(control.top)) << control.id;
-    EXPECT_EQ(place.right - place.left, pixels(control.width)) << control.id;
-    EXPECT_EQ(place.bottom - place.top, pixels(control.height)) << control.id;
-    if (control.id == frmOravend::panel) continue;  // it shows no text
-    const LOGFONTW font = windowtest::FontOf(item);
-    EXPECT_STREQ(font.lfFaceName, control.face) << control.id;
-    EXPECT_EQ(font.lfHeight, platform::FontHeight(control.points, dpi)) << control.id;
-    EXPECT_EQ(font.lfWeight, control.bold ? FW_BOLD : FW_NORMAL) << control.id;
-    EXPECT_EQ(font.lfCharSet, SHIFTJIS_CHARSET) << control.id;
-  }
-  EXPECT_EQ(GetParent(window->Item(Label(13))), window->Item(frmOravend::fmTargetFolder));
-  EXPECT_EQ(TextOf(window->Item(frmOravend::fmTargetFolder)), "行名変更の対象となる製品");
-  EXPECT_EQ(TextOf(window->Item(frmOravend::cmdOK)), "実行(&R)");
-  EXPECT_EQ(TextOf(window->Item(frmOravend::cmdCancel)), "閉じる(&X)");
+TEST_F(MainWindowTest, IsBuiltAsDesigned) {
+  const frmOravend window(shared_, ui_);
+  windowtest::ExpectBuiltAsDesigned(window);
+  // At 96 dpi a pixel is 15 twips.
+  ASSERT_EQ(window.Dpi(), 96);
+  EXPECT_EQ(windowtest::Edges(windowtest::PlaceOf(window.Item(frmOravend::cmdOK))),
+            (std::array<LONG, 4>{236, 376, 325, 401}));
+  EXPECT_EQ(windowtest::Edges(windowtest::PlaceOf(window.Item(Label(17)))),
+            (std::array<LONG, 4>{18, 101, 57, 116}));
+  EXPECT_EQ(windowtest::FontOf(window.Item(Label(0))).lfHeight, -16);
 }
 
 TEST_F(MainWindowTest, ShowsTheBankRecordBeforeAndAfterAndTheProducts) {

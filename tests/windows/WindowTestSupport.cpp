@@ -1,7 +1,11 @@
 // Helpers of the window tests.
 #include "windows/WindowTestSupport.hpp"
 
+#include <gtest/gtest.h>
+
 #include <vector>
+
+#include "platform/Twips.hpp"
 
 namespace windowtest {
 
@@ -114,6 +118,48 @@ std::string TextOf(HWND window) {
   text.resize(
       static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
   return win32::Utf8(text);
+}
+
+void ExpectBuiltAsDesigned(const win32::Form& form, const std::set<int>& filled) {
+  const win32::FormDesign& design = form.Design();
+  const int dpi = form.Dpi();
+  const auto pixels = [dpi](int twips) { return platform::Twips(twips, dpi); };
+  const auto expectFont = [dpi](HWND window, const win32::FontDesign& font, int id) {
+    const LOGFONTW shown = FontOf(window);
+    EXPECT_STREQ(shown.lfFaceName, font.face) << id;
+    EXPECT_EQ(shown.lfHeight, platform::FontHeight(font.points, dpi)) << id;
+    EXPECT_EQ(shown.lfWeight, font.bold ? FW_BOLD : FW_NORMAL) << id;
+    EXPECT_EQ(shown.lfCharSet, SHIFTJIS_CHARSET) << id;
+  };
+  RECT client{};
+  GetClientRect(form.Handle(), &client);
+  EXPECT_EQ(client.right, pixels(design.width));
+  EXPECT_EQ(client.bottom, pixels(design.height));
+  EXPECT_EQ(TextOf(form.Handle()), win32::Utf8(design.caption));
+  EXPECT_TRUE(HasStyle(form.Handle(), static_cast<LONG_PTR>(design.style)));
+  EXPECT_FALSE(HasStyle(form.Handle(), WS_MINIMIZEBOX) || HasStyle(form.Handle(), WS_MAXIMIZEBOX) ||
+               HasStyle(form.Handle(), WS_THICKFRAME));
+  for (const auto& row : form.Controls()) {
+    const HWND item = form.Item(row.id);
+    ASSERT_NE(item, nullptr) << row.id;
+    EXPECT_EQ(GetParent(item), row.parent == 0 ? form.Handle() : form.Item(row.parent)) << row.id;
+    const RECT place = PlaceOf(item);
+    EXPECT_EQ(place.left, pixels(row.left)) << row.id;
+    EXPECT_EQ(place.top, pixels(row.top)) << row.id;
+    EXPECT_EQ(place.right - place.left, pixels(row.width)) << row.id;
+    EXPECT_EQ(place.bottom - place.top, pixels(row.height)) << row.id;
+    EXPECT_EQ(HasStyle(item, WS_VISIBLE), row.visible) << row.id;
+    EXPECT_TRUE(HasStyle(item, static_cast<LONG_PTR>(row.style))) << row.id;
+    if (row.kind != win32::Kind::Panel && row.kind != win32::Kind::ProgressBar) {
+      expectFont(item, row.font.face == nullptr ? design.font : row.font, row.id);
+    }
+    if (row.kind == win32::Kind::TextBox) {
+      EXPECT_EQ(SendMessageW(item, EM_GETLIMITTEXT, 0, 0), row.maxLength) << row.id;
+    }
+    if (row.caption != nullptr && !filled.contains(row.id)) {
+      EXPECT_EQ(TextOf(item), win32::Utf8(row.caption)) << row.id;
+    }
+  }
 }
 
 }  // namespace windowtest

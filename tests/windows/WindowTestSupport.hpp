@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <array>
 #include <initializer_list>
 #include <map>
+#include <set>
 #include <string>
 
 #include "platform/Win32Form.hpp"
@@ -37,6 +39,11 @@ void Key(WPARAM key, std::initializer_list<BYTE> held = {});
 /// A control's place in its container's client area, in pixels.
 RECT PlaceOf(HWND control);
 
+/// A rectangle's left, top, right and bottom, to compare.
+inline std::array<LONG, 4> Edges(const RECT& rect) {
+  return {rect.left, rect.top, rect.right, rect.bottom};
+}
+
 /// The font a window draws its text with.
 LOGFONTW FontOf(HWND window);
 
@@ -54,5 +61,10 @@ HWND FindOwnWindow(const wchar_t* windowClass, const wchar_t* caption = nullptr)
 
 /// Text of a window as UTF-8.
 std::string TextOf(HWND window);
+
+/// Checks a window against the design it was built from: its client size, caption and font, and
+/// for every row the control's container, place (twips at the window's DPI), font, visibility,
+/// styles, text box limit and caption, except the captions of `filled`, which the window sets.
+void ExpectBuiltAsDesigned(const win32::Form& form, const std::set<int>& filled = {});
 
 }  // namespace windowtest
