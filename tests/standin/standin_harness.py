@@ -3,43 +3,32 @@
 import json
 import os
 import re
-import resource
 import subprocess
+import sys
 import tempfile
 import unittest
 
-TSQL_MESSAGE = re.compile(r"Msg (\d+) \(severity (\d+), state (\d+)\)")
+TSQL_MESSAGE = re.compile(r"Msg (\d+) \(severity (\d+), state \d+\)")
 
 
 class StandIn:
     """One stand-in process on a loopback address; stopped (and reaped) by stop()."""
 
-    DEFAULT_LOGIN = ("sa", "Oravend-Demo1")
-
-    def __init__(self, binary, address, *args, login=("sa", "Oravend-Test1"), seed=None, env=None,
-                 open_files=None):
-        """login=None starts the server without --login (its default login applies);
-        open_files limits the descriptors the server may hold."""
+    def __init__(self, binary, address, *args, login=("sa", "Oravend-Test1"), seed=None):
         self.directory = tempfile.TemporaryDirectory(prefix="standin-test-")
         self.wire_log_path = os.path.join(self.directory.name, "wire.log")
-        self.user, self.password = login or self.DEFAULT_LOGIN
-        command = [binary, "--listen", f"{address}:0", "--wire-log", self.wire_log_path]
-        if login is not None:
-            command += ["--login", f"{self.user}:{self.password}"]
+        self.user, self.password = login
+        command = [binary, "--listen", f"{address}:0", "--wire-log", self.wire_log_path,
+                   "--login", f"{self.user}:{self.password}", *args]
         if seed is not None:
             seed_path = os.path.join(self.directory.name, "seed.sql")
             with open(seed_path, "w", encoding="utf-8") as file:
                 file.write(seed)
             command += ["--seed", seed_path]
-        command += list(args)
-        def limit():
-            resource.setrlimit(resource.RLIMIT_NOFILE, (open_files, open_files))
         self.process = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                        text=True, env=env,
-                                        preexec_fn=limit if open_files else None)
+                                        text=True)
         line = self.process.stdout.readline()
         if not line.startswith("ready "):
-            self.process.wait(timeout=10)
             errors = self.process.stderr.read()
             self.stop()
             raise RuntimeError(f"stand-in did not start: {line!r} {errors}")
@@ -57,12 +46,11 @@ class StandIn:
             self.process.stderr.close()
             self.directory.cleanup()
 
-    def wire_log(self):
-        with open(self.wire_log_path, encoding="utf-8") as file:
-            return [json.loads(line) for line in file if line.strip()]
-
     def batches(self):
-        return [entry["sql"] for entry in self.wire_log() if entry["kind"] == "batch"]
+        """The SQL batches the server received, from its wire log."""
+        with open(self.wire_log_path, encoding="utf-8") as file:
+            entries = [json.loads(line) for line in file if line.strip()]
+        return [entry["sql"] for entry in entries if entry["kind"] == "batch"]
 
     def connect(self, database=None, autocommit=True, timeout=10, **kwargs):
         import pytds  # the system python's python3-tds
@@ -70,34 +58,21 @@ class StandIn:
                              password=kwargs.pop("password", self.password), database=database,
                              autocommit=autocommit, timeout=timeout, login_timeout=10, **kwargs)
 
-    def tsql(self, script, database=None, user=None, password=None, tds_version="7.4", config=None):
-        """Runs a tsql session; returns (exit code, stdout, messages as (number, severity))."""
-        environment = dict(os.environ, TDSVER=tds_version)
-        if config is not None:
-            environment["FREETDSCONF"] = config
-        command = ["tsql", "-H", self.address, "-p", str(self.port), "-U", user or self.user,
-                   "-P", self.password if password is None else password, "-o", "q"]
+    def tsql(self, script, database=None, tds_version="7.4"):
+        """Runs a tsql session; returns (stdout, messages as (number, severity))."""
+        command = ["tsql", "-H", self.address, "-p", str(self.port), "-U", self.user,
+                   "-P", self.password, "-o", "q"]
         if database is not None:
             command += ["-D", database]
         result = subprocess.run(command, input=script, capture_output=True, text=True,
-                                env=environment, timeout=60)
+                                env=dict(os.environ, TDSVER=tds_version), timeout=60)
         messages = [(int(number), int(severity))
-                    for number, severity, _ in TSQL_MESSAGE.findall(result.stderr)]
-        return result.returncode, result.stdout, messages, result.stderr
-
-
-def error_of(action):
-    """Runs action and returns the pytds error it raised."""
-    import pytds
-    try:
-        action()
-    except pytds.Error as error:
-        return error
-    raise AssertionError("no error was raised")
+                    for number, severity in TSQL_MESSAGE.findall(result.stderr)]
+        return result.stdout, messages
 
 
 class StandInTestCase(unittest.TestCase):
-    """Gives each test class its own stand-in; BINARY and ADDRESS are set by the script."""
+    """Gives each test class its own stand-in; BINARY and ADDRESS are set by main()."""
 
     BINARY = None
     ADDRESS = None
@@ -115,7 +90,6 @@ class StandInTestCase(unittest.TestCase):
 
 def main(address):
     """Runs the calling script's tests against the stand-in named on the command line."""
-    import sys
     if len(sys.argv) < 2:
         sys.exit("usage: test_*.py PATH-TO-oravend-standin")
     StandInTestCase.BINARY = sys.argv[1]

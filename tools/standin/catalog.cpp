@@ -22,14 +22,12 @@ constexpr std::int64_t kObjectIdStep = 16000057;
 
 std::string storage_type(const SqlType& type) {
   if (type.is_character()) return "TEXT COLLATE tsql";
-  if (type.kind == TypeKind::Float) return "REAL";
   return "INTEGER";
 }
 
 std::string column_sql(const ColumnInfo& column) {
   std::string sql = quote_name(column.name) + " " + storage_type(column.type);
   if (!column.nullable) sql += " NOT NULL";
-  if (!column.default_sql.empty()) sql += " DEFAULT (" + column.default_sql + ")";
   return sql;
 }
 
@@ -138,13 +136,6 @@ void drop_table(SqliteDb& db, const TableInfo& table) {
   auto columns = db.prepare("DELETE FROM " + std::string(kColumnsTable) + " WHERE object_id = ?1");
   columns.bind(1, table.object_id);
   columns.step();
-}
-
-void add_column(SqliteDb& db, const TableInfo& table, ColumnInfo column) {
-  if (table.find_column(column.name)) throw errors::column_exists(column.name, table.name);
-  column.column_id = table.columns.empty() ? 1 : table.columns.back().column_id + 1;
-  db.exec("ALTER TABLE " + quote_name(table.name) + " ADD COLUMN " + column_sql(column));
-  record_column(db, table.object_id, column);
 }
 
 }  // namespace catalog

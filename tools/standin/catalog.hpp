@@ -19,8 +19,7 @@ struct ColumnInfo {
   bool nullable = true;
   bool primary_key = false;
   int column_id = 0;
-  std::string default_sql;  // SQLite expression, empty when none
-  std::string collation;    // empty: the database's collation
+  std::string collation;  // empty: the database's collation
 };
 
 struct TableInfo {
@@ -45,7 +44,6 @@ std::optional<TableInfo> find_table(SqliteDb& db, std::string_view name,
 // Creates the SQLite table and records it; assigns the object id. Throws 2714 if it exists.
 TableInfo create_table(SqliteDb& db, TableInfo table);
 void drop_table(SqliteDb& db, const TableInfo& table);
-void add_column(SqliteDb& db, const TableInfo& table, ColumnInfo column);
 
 }  // namespace catalog
 }  // namespace standin

@@ -2,7 +2,6 @@
 #include "engine_session.hpp"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
@@ -30,15 +29,12 @@ bool is_data_statement(StatementKind kind) {
 bool opens_implicit_transaction(const Statement& statement) {
   switch (statement.kind) {
     case StatementKind::Select:
-      return std::any_of(statement.query->cores.begin(), statement.query->cores.end(),
-                         [](const auto& core) { return !core.from.empty(); });
+      return statement.query->from.has_value();
     case StatementKind::Insert:
     case StatementKind::Update:
     case StatementKind::Delete:
-    case StatementKind::Truncate:
     case StatementKind::CreateTable:
     case StatementKind::DropTable:
-    case StatementKind::AlterTableAdd:
     case StatementKind::Begin:
       return true;
     default:
@@ -50,28 +46,12 @@ Value read_value(const SqliteStatement& row, int index, const SqlType& type) {
   const int storage = row.column_type(index);
   if (storage == SQLITE_NULL) return std::monostate{};
   if (type.is_character()) return row.text(index);
-  if (type.kind == TypeKind::Float) return row.real(index);
-  if (storage == SQLITE_FLOAT) return static_cast<std::int64_t>(std::trunc(row.real(index)));
   return row.integer(index);
-}
-
-// "hh:mm[:ss[.mmm]]" as WAITFOR DELAY takes it.
-std::chrono::milliseconds parse_delay(const std::string& text) {
-  int hours = 0, minutes = 0;
-  double seconds = 0;
-  char tail = 0;
-  const int fields = std::sscanf(text.c_str(), "%d:%d:%lf%c", &hours, &minutes, &seconds, &tail);
-  if (fields < 2 || fields > 3 || hours < 0 || hours > 23 || minutes < 0 || minutes > 59 ||
-      seconds < 0 || seconds >= 60)
-    throw errors::invalid_delay(text);
-  const double total = (hours * 3600 + minutes * 60) * 1000.0 + seconds * 1000.0;
-  return std::chrono::milliseconds(static_cast<std::int64_t>(total));
 }
 
 }  // namespace
 
-EngineSession::EngineSession(const EngineSettings& settings, std::string login, int spid)
-    : settings_(settings), login_(std::move(login)), spid_(spid) {
+EngineSession::EngineSession(const EngineSettings& settings) : settings_(settings) {
   current_ = *settings_.registry.find("master");
   settings_.registry.enter(current_.id);
 }
@@ -120,17 +100,7 @@ LockWait EngineSession::lock_wait(int attempts) {
 }
 
 TranslationContext EngineSession::context(SqliteDb& db) const {
-  return TranslationContext{db,
-                            settings_.registry,
-                            current_.name,
-                            current_.collation,
-                            login_,
-                            settings_.server_name,
-                            settings_.version,
-                            trancount_,
-                            spid_,
-                            rowcount_,
-                            last_error_};
+  return TranslationContext{db, settings_.registry, current_.name, current_.collation, trancount_};
 }
 
 DatabaseEntry EngineSession::usable_database(std::string_view name) const {
@@ -138,9 +108,6 @@ DatabaseEntry EngineSession::usable_database(std::string_view name) const {
   if (!entry) throw errors::database_missing(name);
   if (entry->state == DatabaseState::Offline) throw errors::database_offline(entry->name);
   if (entry->state == DatabaseState::Restoring) throw errors::database_restoring(entry->name);
-  for (const auto& refused : settings_.refused_databases)
-    if (text::collate_equal(refused, entry->name))
-      throw errors::database_refused(login_, entry->name);
   return *entry;
 }
 
@@ -173,7 +140,6 @@ BatchOutcome EngineSession::run_batch(std::string_view sql, ReplySink& sink) {
     statements = tsql::parse_batch(sql);
     compile_check(statements);
   } catch (const SqlError& error) {
-    last_error_ = error.number();
     sink.message(error.message(), true, std::max(error.line(), 1));
     sink.done({.error = true});
     return outcome;
@@ -214,10 +180,6 @@ void EngineSession::check_statement(const Statement& statement) {
       case StatementKind::If:
         translator.condition(*statement.condition);
         check_statement(*statement.then_branch);
-        if (statement.else_branch) check_statement(*statement.else_branch);
-        break;
-      case StatementKind::Block:
-        for (const auto& inner : statement.body) check_statement(inner);
         break;
       default:
         break;
@@ -241,7 +203,6 @@ bool EngineSession::execute(const Statement& statement, ReplySink& sink, BatchOu
     outcome.cancelled = true;
     return false;
   } catch (const SqlError& error) {
-    last_error_ = error.number();
     sink.message(error.message(), true, error.line() > 0 ? error.line() : statement.line);
     if (error.reach() == ErrorReach::Transaction) abort_transaction(sink);
     if (error.reach() == ErrorReach::Statement) {
@@ -254,7 +215,6 @@ bool EngineSession::execute(const Statement& statement, ReplySink& sink, BatchOu
     return false;
   } catch (const std::exception& failure) {
     // SQLite or translation failures without a T-SQL meaning end just the statement.
-    last_error_ = 50000;
     sink.message(errors::internal(failure.what()).message(), true, statement.line);
     sink.done({.error = true});
     return true;
@@ -262,7 +222,6 @@ bool EngineSession::execute(const Statement& statement, ReplySink& sink, BatchOu
 }
 
 bool EngineSession::run(const Statement& statement, ReplySink& sink, BatchOutcome& outcome) {
-  last_error_ = 0;
   open_implicit_transaction(statement, sink);
   switch (statement.kind) {
     case StatementKind::Select:
@@ -273,10 +232,8 @@ bool EngineSession::run(const Statement& statement, ReplySink& sink, BatchOutcom
     case StatementKind::Delete:
       run_write(statement, sink);
       break;
-    case StatementKind::Truncate:
     case StatementKind::CreateTable:
     case StatementKind::DropTable:
-    case StatementKind::AlterTableAdd:
       run_definition(statement, sink);
       break;
     case StatementKind::CreateDatabase:
@@ -291,11 +248,9 @@ bool EngineSession::run(const Statement& statement, ReplySink& sink, BatchOutcom
       sink.done({});
       break;
     case StatementKind::Set:
-      if (std::find(statement.options.begin(), statement.options.end(), "IMPLICIT_TRANSACTIONS") !=
-          statement.options.end())
+      if (statement.option == "IMPLICIT_TRANSACTIONS")
         implicit_transactions_ = text::ascii_upper(statement.value) == "ON";
-      if (std::find(statement.options.begin(), statement.options.end(), "LOCK_TIMEOUT") !=
-          statement.options.end())
+      if (statement.option == "LOCK_TIMEOUT")
         lock_timeout_ = std::chrono::milliseconds(std::atoi(statement.value.c_str()));
       sink.done({});
       break;
@@ -314,24 +269,11 @@ bool EngineSession::run(const Statement& statement, ReplySink& sink, BatchOutcom
     case StatementKind::If:
       if (evaluate_condition(*statement.condition))
         return execute(*statement.then_branch, sink, outcome);
-      if (statement.else_branch) return execute(*statement.else_branch, sink, outcome);
-      break;
-    case StatementKind::Block:
-      for (const auto& inner : statement.body)
-        if (!execute(inner, sink, outcome)) return false;
-      break;
-    case StatementKind::WaitFor:
-      run_wait(statement, sink);
-      break;
-    case StatementKind::Print:
-      run_print(statement, sink);
       break;
     case StatementKind::Shutdown:
       sink.done({});
       outcome.shutdown = true;
       return false;
-    case StatementKind::Exec:
-      throw errors::procedure_missing(statement.name);
   }
   return true;
 }
@@ -355,7 +297,6 @@ void EngineSession::run_select(const Statement& statement, ReplySink& sink) {
     sink.row(values);
     ++count;
   }
-  rowcount_ = static_cast<std::int64_t>(count);
   sink.done({.has_count = true, .count = count, .command = Command::Select});
 }
 
@@ -428,7 +369,6 @@ void EngineSession::run_write(const Statement& statement, ReplySink& sink) {
       throw errors::duplicate_key(table.primary_key_name, "dbo." + table.name);
     throw;
   }
-  rowcount_ = changed;
   sink.done({.has_count = true, .count = static_cast<std::uint64_t>(changed), .command = command});
 }
 
@@ -438,31 +378,12 @@ void EngineSession::run_definition(const Statement& statement, ReplySink& sink) 
   const auto translation_context = context(*target.db);
   Translator translator(translation_context);
   write(target, [&](SqliteDb& db) {
-    switch (statement.kind) {
-      case StatementKind::CreateTable:
-        catalog::create_table(db, translator.table_definition(statement));
-        break;
-      case StatementKind::AlterTableAdd: {
-        auto table = translator.user_table(statement.target());
-        for (auto& column : translator.column_definitions(statement)) {
-          catalog::add_column(db, table, column);
-          table = translator.user_table(statement.target());
-        }
-        break;
-      }
-      case StatementKind::Truncate:
-        db.exec("DELETE FROM " + quote_name(translator.user_table(statement.target()).name));
-        break;
-      default:
-        for (const auto& name : statement.targets) {
-          const auto table = translator.find_user_table(name);
-          if (table) {
-            catalog::drop_table(db, *table);
-          } else if (!statement.if_exists) {
-            throw errors::cannot_drop_table(name.display());
-          }
-        }
-        break;
+    if (statement.kind == StatementKind::CreateTable) {
+      catalog::create_table(db, translator.table_definition(statement));
+    } else if (const auto table = translator.find_user_table(*statement.target)) {
+      catalog::drop_table(db, *table);
+    } else {
+      throw errors::cannot_drop_table(statement.target->display());
     }
     return 0;
   });
@@ -478,19 +399,15 @@ void EngineSession::run_database_statement(const Statement& statement, ReplySink
                                                   ? settings_.registry.server_collation()
                                                   : std::string_view(statement.collation));
   } else {
-    for (const auto& target : statement.targets) {
-      const auto entry = settings_.registry.find(target.object());
-      if (!entry && statement.if_exists) continue;
-      if (entry) handles_.erase(entry->id);
-      settings_.registry.drop(target.object());
-    }
+    if (const auto entry = settings_.registry.find(statement.name)) handles_.erase(entry->id);
+    settings_.registry.drop(statement.name);
   }
   sink.done({});
 }
 
 void EngineSession::run_alter_database(const Statement& statement, ReplySink& sink) {
   if (trancount_ > 0) throw errors::not_in_transaction("ALTER DATABASE");
-  const std::string& option = statement.value;
+  const std::string& option = statement.option;
   settings_.registry.alter(statement.name, [&](DatabaseEntry& entry) {
     if (option == "ONLINE" || option == "OFFLINE")
       entry.state = option == "ONLINE" ? DatabaseState::Online : DatabaseState::Offline;
@@ -516,26 +433,6 @@ bool EngineSession::evaluate_condition(const tsql::Expr& condition) {
   Translator translator(translation_context);
   auto result = db.prepare(translator.condition(condition));
   return result.step() && result.integer(0) != 0;
-}
-
-void EngineSession::run_wait(const Statement& statement, ReplySink& sink) {
-  auto& db = *current().db;
-  const auto translation_context = context(db);
-  Translator translator(translation_context);
-  auto value = db.prepare(translator.scalar(*statement.condition).sql);
-  const std::string delay = value.step() ? value.text(0) : std::string();
-  if (!sink.wait(parse_delay(delay))) throw Cancelled{};
-  sink.done({});
-}
-
-void EngineSession::run_print(const Statement& statement, ReplySink& sink) {
-  auto& db = *current().db;
-  const auto translation_context = context(db);
-  Translator translator(translation_context);
-  auto value = db.prepare(translator.scalar(*statement.condition).sql);
-  const std::string text = value.step() ? value.text(0) : std::string();
-  sink.message({0, 1, 0, text}, false, statement.line);
-  sink.done({});
 }
 
 // --- transactions -----------------------------------------------------------------------
@@ -575,7 +472,6 @@ void EngineSession::abort_transaction(ReplySink& sink) {
 }
 
 void EngineSession::report(const SqlError& error, ReplySink& sink) {
-  last_error_ = error.number();
   sink.message(error.message(), true, 1);
   if (error.reach() == ErrorReach::Transaction) abort_transaction(sink);
   sink.done({.error = true});

@@ -20,9 +20,7 @@ namespace standin {
 
 struct EngineSettings {
   DatabaseRegistry& registry;
-  std::string server_name;
-  std::string version;
-  std::vector<std::string> refused_databases;
+  std::string server_name;  // in the server's messages
 };
 
 struct BatchOutcome {
@@ -32,7 +30,7 @@ struct BatchOutcome {
 
 class EngineSession {
  public:
-  EngineSession(const EngineSettings& settings, std::string login, int spid);
+  explicit EngineSession(const EngineSettings& settings);
   ~EngineSession();
   EngineSession(const EngineSession&) = delete;
   EngineSession& operator=(const EngineSession&) = delete;
@@ -82,8 +80,6 @@ class EngineSession {
   // 3906 when the current database is READ_ONLY.
   void check_writable() const;
   void change_database(std::string_view name, ReplySink& sink, int line);
-  void run_wait(const tsql::Statement& statement, ReplySink& sink);
-  void run_print(const tsql::Statement& statement, ReplySink& sink);
   bool evaluate_condition(const tsql::Expr& condition);
 
   // Runs body inside the write transaction of handle: the open transaction (with a
@@ -101,8 +97,6 @@ class EngineSession {
   void finish_all(bool commit) noexcept;
 
   const EngineSettings& settings_;
-  std::string login_;
-  int spid_;
   DatabaseEntry current_;
   std::map<int, std::unique_ptr<Handle>> handles_;
   int trancount_ = 0;
@@ -113,8 +107,6 @@ class EngineSession {
   std::exception_ptr lock_wait_failure_;
   std::uint64_t descriptor_ = 0;
   std::uint64_t next_descriptor_ = 1;
-  std::int64_t rowcount_ = 0;
-  int last_error_ = 0;
 };
 
 }  // namespace standin

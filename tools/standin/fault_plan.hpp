@@ -17,9 +17,8 @@ namespace standin {
 // Where the connection is closed inside the reply of a batch that ran.
 enum class ReplyCut {
   None,
-  Half,            // inside the first packet
-  AfterFirstDone,  // right after the first DONE token
-  InRows,          // right after the first row
+  Half,    // inside the first packet
+  InRows,  // right after the first row
 };
 
 struct BatchFault {

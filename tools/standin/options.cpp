@@ -59,12 +59,9 @@ const char* usage_text() {
          "  --stall-batch N         never answer the Nth SQL batch, nor a cancel of it\n"
          "  --drop-reply N          run the Nth SQL batch, send part of its reply, then close the\n"
          "                          connection (repeatable)\n"
-         "  --drop-after-done N     run the Nth SQL batch, send its reply up to its first DONE,\n"
-         "                          then close the connection (repeatable)\n"
          "  --drop-in-rows N        run the Nth SQL batch, send its reply up to its first row,\n"
          "                          then close the connection (repeatable)\n"
          "  --reply-delay MS        wait MS milliseconds (fractions allowed) before every reply\n"
-         "  --refuse-use DB         using database DB fails with error 916 (repeatable)\n"
          "  --restoring DB          database DB (made by the seed) is in the middle of a restore:\n"
          "                          using it fails with error 927 (repeatable)\n"
          "  --help                  show this text\n";
@@ -146,21 +143,15 @@ Options parse_options(int argc, const char* const* argv) {
       const auto n = number<std::uint64_t>(option, value());
       if (n == 0) throw UsageError("--drop-batch: batches are counted from 1");
       options.drop_batches.push_back(n);
-    } else if (option == "--drop-reply" || option == "--drop-after-done" ||
-               option == "--drop-in-rows") {
+    } else if (option == "--drop-reply" || option == "--drop-in-rows") {
       const auto n = number<std::uint64_t>(option, value());
       if (n == 0) throw UsageError(option + ": batches are counted from 1");
-      (option == "--drop-reply"        ? options.drop_replies
-       : option == "--drop-after-done" ? options.drops_after_done
-                                       : options.drops_in_rows)
-          .push_back(n);
+      (option == "--drop-reply" ? options.drop_replies : options.drops_in_rows).push_back(n);
     } else if (option == "--reply-delay") {
       const double milliseconds = number<double>(option, value());
       if (!(milliseconds >= 0) || !std::isfinite(milliseconds))
         throw UsageError("--reply-delay: the milliseconds must not be negative");
       options.reply_delay = std::chrono::nanoseconds(std::llround(milliseconds * 1e6));
-    } else if (option == "--refuse-use") {
-      options.refused_databases.push_back(value());
     } else if (option == "--restoring") {
       options.restoring_databases.push_back(value());
     } else {

@@ -37,11 +37,9 @@ struct Options {
   std::vector<std::uint64_t> drop_batches;
   std::vector<std::uint64_t> stalled_batches;
   std::vector<std::uint64_t> drop_replies;
-  std::vector<std::uint64_t> drops_after_done;
   std::vector<std::uint64_t> drops_in_rows;
   std::chrono::nanoseconds reply_delay{0};
   bool require_encryption = false;
-  std::vector<std::string> refused_databases;
   std::vector<std::string> restoring_databases;
   std::string collation{collations::kDefault};
   bool help = false;

@@ -14,7 +14,7 @@
 
 namespace standin {
 
-using Value = std::variant<std::monostate, std::int64_t, double, std::string>;
+using Value = std::variant<std::monostate, std::int64_t, std::string>;
 
 // SQL Server's CurCmd values for the DONE token.
 enum class Command : std::uint16_t {

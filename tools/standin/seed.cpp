@@ -75,7 +75,7 @@ void run_seed(const std::filesystem::path& file, const EngineSettings& settings)
   if (!input) throw SeedError("seed " + file.string() + ": cannot be read");
   std::ostringstream content;
   content << input.rdbuf();
-  EngineSession session(settings, "sa", 50);
+  EngineSession session(settings);
   const auto batches = split_script(content.str());
   for (std::size_t i = 0; i < batches.size(); ++i) {
     SeedSink sink;

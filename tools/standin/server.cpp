@@ -214,12 +214,8 @@ int run_server(const Options& options) {
   ReadyFile ready_file(options.ready_file);
   DataDirectory data(options.data_dir);
   DatabaseRegistry registry(data.path(), options.collation);
-  const std::string server_name = options.instance ? "STANDIN\\" + *options.instance : "STANDIN";
-  const EngineSettings engine{registry, server_name,
-                              "Microsoft SQL Server 2022 (RTM-CU12) - 16.0.4223.1 (X64)\n"
-                              "\tOravend TDS stand-in (SQLite " +
-                                  std::string(sqlite3_libversion()) + ") on Linux\n",
-                              options.refused_databases};
+  const EngineSettings engine{registry,
+                              options.instance ? "STANDIN\\" + *options.instance : "STANDIN"};
   if (options.seed) {
     try {
       run_seed(*options.seed, engine);
@@ -246,8 +242,6 @@ int run_server(const Options& options) {
   for (const auto batch : options.drop_batches) faults.drop_batch(batch);
   for (const auto batch : options.stalled_batches) faults.stall_batch(batch);
   for (const auto batch : options.drop_replies) faults.drop_reply(batch, ReplyCut::Half);
-  for (const auto batch : options.drops_after_done)
-    faults.drop_reply(batch, ReplyCut::AfterFirstDone);
   for (const auto batch : options.drops_in_rows) faults.drop_reply(batch, ReplyCut::InRows);
 
   ConnectionContext context{options.logins,

@@ -53,9 +53,6 @@ SqlError invalid_column(std::string_view name) {
 SqlError invalid_object(std::string_view name) {
   return batch_error(208, 16, 1, "Invalid object name " + quoted(name) + ".");
 }
-SqlError ambiguous_column(std::string_view name) {
-  return compile_error(209, 16, 1, "Ambiguous column name " + quoted(name) + ".");
-}
 SqlError unbound_identifier(std::string_view name) {
   return compile_error(
       4104, 16, 1, "The multi-part identifier \"" + std::string(name) + "\" could not be bound.");
@@ -111,7 +108,6 @@ SqlError arithmetic_overflow(std::string_view type, std::string_view value) {
                      "Arithmetic overflow error for data type " + std::string(type) +
                          ", value = " + std::string(value) + ".");
 }
-SqlError divide_by_zero() { return batch_error(8134, 16, 1, "Divide by zero error encountered."); }
 SqlError null_not_allowed(std::string_view column, std::string_view table, std::string_view verb) {
   return statement_error(515, 16, 2,
                          "Cannot insert the value NULL into column " + quoted(column) + ", table " +
@@ -133,12 +129,6 @@ SqlError database_missing(std::string_view name) {
   return statement_error(911, 16, 1,
                          "Database " + quoted(name) +
                              " does not exist. Make sure that the name is entered correctly.");
-}
-SqlError database_refused(std::string_view login, std::string_view database) {
-  return statement_error(916, 14, 1,
-                         "The server principal \"" + std::string(login) +
-                             "\" is not able to access the database \"" + std::string(database) +
-                             "\" under the current security context.");
 }
 SqlError database_offline(std::string_view name) {
   return statement_error(942, 14, 4,
@@ -217,13 +207,6 @@ SqlError deadlock_victim(int spid) {
                                ") was deadlocked on lock resources with another process and has "
                                "been chosen as the deadlock victim. Rerun the transaction.");
 }
-SqlError procedure_missing(std::string_view name) {
-  return statement_error(2812, 16, 62, "Could not find stored procedure " + quoted(name) + ".");
-}
-SqlError invalid_delay(std::string_view text) {
-  return statement_error(
-      148, 15, 1, "Incorrect time syntax in time string " + quoted(text) + " used with WAITFOR.");
-}
 SqlError unsupported(std::string_view what) {
   return compile_error(40000, 16, 1,
                        "The stand-in server does not support " + std::string(what) + ".");
@@ -232,28 +215,21 @@ SqlError internal(std::string_view what) {
   return statement_error(50000, 16, 1, "Stand-in server failure: " + std::string(what));
 }
 
+SqlError no_table_for_star() {
+  return compile_error(263, 16, 1, "Must specify table to select from.");
+}
+SqlError session_ended() {
+  return batch_error(4014, 20, 11,
+                     "A fatal error occurred while reading the input stream from the network. "
+                     "The session will be terminated (input error: 10054, output error: 0).");
+}
+
 SqlError injected(int number) {
   switch (number) {
-    case 208:
-      return invalid_object("injected");
-    case 245:
-      return conversion_failed("varchar", "injected", "int");
     case 1205:
       return deadlock_victim(51);
-    case 1222:
-      return lock_timeout();
-    case 2627:
-      return duplicate_key("PK_injected", "dbo.injected");
-    case 2628:
-      return truncation("injected", "injected", "injected");
-    case 8152:
-      return statement_error(8152, 16, 14, "String or binary data would be truncated.");
-    case 911:
-      return database_missing("injected");
     case 4014:
-      return batch_error(4014, 20, 11,
-                         "A fatal error occurred while reading the input stream from the network. "
-                         "The session will be terminated (input error: 10054, output error: 0).");
+      return session_ended();
     default:
       return batch_error(number, 16, 1,
                          "Error " + std::to_string(number) + " raised by the stand-in server.");

@@ -47,7 +47,6 @@ SqlError missing_end_comment();
 SqlError undeclared_variable(std::string_view name);
 SqlError invalid_column(std::string_view name);
 SqlError invalid_object(std::string_view name);
-SqlError ambiguous_column(std::string_view name);
 SqlError unbound_identifier(std::string_view name);
 SqlError unknown_function(std::string_view name);
 SqlError unknown_type(int column, std::string_view name);
@@ -61,12 +60,10 @@ SqlError conversion_failed(std::string_view source_type, std::string_view value,
 SqlError conversion_overflow(std::string_view source_type, std::string_view value,
                              std::string_view target_type);
 SqlError arithmetic_overflow(std::string_view type, std::string_view value);
-SqlError divide_by_zero();
 SqlError null_not_allowed(std::string_view column, std::string_view table, std::string_view verb);
 SqlError duplicate_key(std::string_view constraint, std::string_view object);
 SqlError truncation(std::string_view table, std::string_view column, std::string_view value);
 SqlError database_missing(std::string_view name);
-SqlError database_refused(std::string_view login, std::string_view database);
 SqlError database_offline(std::string_view name);
 SqlError database_restoring(std::string_view name);
 SqlError database_single_user(std::string_view name);
@@ -83,12 +80,13 @@ SqlError commit_without_begin();
 SqlError rollback_without_begin();
 SqlError lock_timeout();
 SqlError deadlock_victim(int spid);
-SqlError procedure_missing(std::string_view name);
-SqlError invalid_delay(std::string_view text);
 SqlError unsupported(std::string_view what);
 SqlError internal(std::string_view what);
+SqlError no_table_for_star();
+// Severity 20: the server ends the session after it.
+SqlError session_ended();
 
-// An error chosen by number on the command line; well-known numbers get their real text.
+// An error chosen by number on the command line; 1205 and 4014 get their real texts.
 SqlError injected(int number);
 
 // Login failures and the informational messages of a successful login.

@@ -1,9 +1,7 @@
 // The collation and scalar functions that translated statements call inside SQLite: T-SQL
 // comparison and LIKE, implicit and explicit conversions with SQL Server's errors, code pages,
-// object-name parsing for OBJECT_ID and COLLATIONPROPERTY.
+// object-name parsing for OBJECT_ID, COLLATIONPROPERTY and DATALENGTH.
 #include <charconv>
-#include <cmath>
-#include <cstdlib>
 #include <limits>
 #include <string>
 #include <vector>
@@ -76,43 +74,26 @@ void tsql_int(sqlite3_context* context, int, sqlite3_value** argv) {
   const std::string target(arg_text(argv[2]));
   const auto range = range_of(target);
   std::int64_t value = 0;
-  switch (sqlite3_value_type(argv[0])) {
-    case SQLITE_INTEGER:
-      value = sqlite3_value_int64(argv[0]);
-      break;
-    case SQLITE_FLOAT: {
-      const double real = std::trunc(sqlite3_value_double(argv[0]));
-      if (real < static_cast<double>(range.low) || real > static_cast<double>(range.high))
-        return raise(context, errors::arithmetic_overflow(target, std::to_string(real)));
-      value = static_cast<std::int64_t>(real);
-      break;
-    }
-    default: {
-      const auto text = arg_text(argv[0]);
-      const auto parsed = parse_integer(text, value);
-      if (parsed == ParseResult::Invalid)
-        return raise(context, errors::conversion_failed(source, text, target));
-      if (parsed == ParseResult::Overflow || value < range.low || value > range.high)
-        return raise(context, errors::conversion_overflow(source, text, target));
-      return sqlite3_result_int64(context, value);
-    }
+  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER) {
+    value = sqlite3_value_int64(argv[0]);
+    if (value < range.low || value > range.high)
+      return raise(context, errors::arithmetic_overflow(target, std::to_string(value)));
+    return sqlite3_result_int64(context, value);
   }
-  if (value < range.low || value > range.high)
-    return raise(context, errors::arithmetic_overflow(target, std::to_string(value)));
+  const auto text = arg_text(argv[0]);
+  const auto parsed = parse_integer(text, value);
+  if (parsed == ParseResult::Invalid)
+    return raise(context, errors::conversion_failed(source, text, target));
+  if (parsed == ParseResult::Overflow || value < range.low || value > range.high)
+    return raise(context, errors::conversion_overflow(source, text, target));
   sqlite3_result_int64(context, value);
 }
 
 // tsql_bit(value, source type)
 void tsql_bit(sqlite3_context* context, int, sqlite3_value** argv) {
   if (is_null(argv[0])) return sqlite3_result_null(context);
-  switch (sqlite3_value_type(argv[0])) {
-    case SQLITE_INTEGER:
-      return sqlite3_result_int(context, sqlite3_value_int64(argv[0]) != 0 ? 1 : 0);
-    case SQLITE_FLOAT:
-      return sqlite3_result_int(context, sqlite3_value_double(argv[0]) != 0.0 ? 1 : 0);
-    default:
-      break;
-  }
+  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER)
+    return sqlite3_result_int(context, sqlite3_value_int64(argv[0]) != 0 ? 1 : 0);
   const auto text = arg_text(argv[0]);
   const auto upper = text::ascii_upper(text::trim_blanks(text));
   if (upper == "TRUE") return sqlite3_result_int(context, 1);
@@ -123,33 +104,10 @@ void tsql_bit(sqlite3_context* context, int, sqlite3_value** argv) {
   sqlite3_result_int(context, value != 0 ? 1 : 0);
 }
 
-// tsql_float(value, source type)
-void tsql_float(sqlite3_context* context, int, sqlite3_value** argv) {
-  if (is_null(argv[0])) return sqlite3_result_null(context);
-  if (sqlite3_value_type(argv[0]) != SQLITE_TEXT)
-    return sqlite3_result_double(context, sqlite3_value_double(argv[0]));
-  const std::string text(text::trim_blanks(arg_text(argv[0])));
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (text.empty() || end != text.c_str() + text.size()) {
-    return raise(context, SqlError(8114, 16, 5,
-                                   "Error converting data type " + std::string(arg_text(argv[1])) +
-                                       " to float.",
-                                   ErrorReach::Transaction));
-  }
-  sqlite3_result_double(context, value);
-}
-
 std::string value_as_text(sqlite3_value* value) {
   switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
       return std::to_string(sqlite3_value_int64(value));
-    case SQLITE_FLOAT: {
-      char buffer[32];
-      const auto [end, ec] =
-          std::to_chars(buffer, buffer + sizeof buffer, sqlite3_value_double(value));
-      return ec == std::errc() ? std::string(buffer, end) : std::string();
-    }
     default:
       return std::string(arg_text(value));
   }
@@ -195,17 +153,10 @@ void tsql_collation_property(sqlite3_context* context, int, sqlite3_value** argv
   sqlite3_result_int(context, *code_page);
 }
 
-// tsql_like(value, pattern[, escape])
-void tsql_like(sqlite3_context* context, int argc, sqlite3_value** argv) {
-  for (int i = 0; i < argc; ++i)
-    if (is_null(argv[i])) return sqlite3_result_null(context);
-  char32_t escape = 0;
-  if (argc == 3) {
-    const auto escape_text = text::decode_utf8(arg_text(argv[2]));
-    if (!escape_text.empty()) escape = escape_text.front();
-  }
-  const auto value = value_as_text(argv[0]);
-  sqlite3_result_int(context, text::like(value, arg_text(argv[1]), escape) ? 1 : 0);
+// tsql_like(value, pattern)
+void tsql_like(sqlite3_context* context, int, sqlite3_value** argv) {
+  if (is_null(argv[0]) || is_null(argv[1])) return sqlite3_result_null(context);
+  sqlite3_result_int(context, text::like(value_as_text(argv[0]), arg_text(argv[1])) ? 1 : 0);
 }
 
 // Splits "[db].[dbo].[t]", "dbo.t" or "t" into parts; false for malformed names.
@@ -259,32 +210,13 @@ void tsql_object_name(sqlite3_context* context, int, sqlite3_value** argv) {
   sqlite3_result_text(context, object.data(), static_cast<int>(object.size()), SQLITE_TRANSIENT);
 }
 
-void divide(sqlite3_context* context, sqlite3_value** argv, bool modulo) {
-  if (is_null(argv[0]) || is_null(argv[1])) return sqlite3_result_null(context);
-  const bool integers = sqlite3_value_type(argv[0]) == SQLITE_INTEGER &&
-                        sqlite3_value_type(argv[1]) == SQLITE_INTEGER;
-  if (integers) {
-    const auto a = sqlite3_value_int64(argv[0]);
-    const auto b = sqlite3_value_int64(argv[1]);
-    if (b == 0) return raise(context, errors::divide_by_zero());
-    if (b == -1) return sqlite3_result_int64(context, modulo ? 0 : -a);
-    return sqlite3_result_int64(context, modulo ? a % b : a / b);
-  }
-  const double a = sqlite3_value_double(argv[0]);
-  const double b = sqlite3_value_double(argv[1]);
-  if (b == 0.0) return raise(context, errors::divide_by_zero());
-  sqlite3_result_double(context, modulo ? std::fmod(a, b) : a / b);
-}
-
-void tsql_div(sqlite3_context* context, int, sqlite3_value** argv) { divide(context, argv, false); }
-void tsql_mod(sqlite3_context* context, int, sqlite3_value** argv) { divide(context, argv, true); }
-
-// tsql_len(value): characters without trailing blanks.
-void tsql_len(sqlite3_context* context, int, sqlite3_value** argv) {
+// tsql_datalength(value, code page): bytes of character data as SQL Server stores it.
+void tsql_datalength(sqlite3_context* context, int, sqlite3_value** argv) {
   if (is_null(argv[0])) return sqlite3_result_null(context);
-  const auto value = value_as_text(argv[0]);
-  const auto length = text::decode_utf8(text::trim_trailing_blanks(value)).size();
-  sqlite3_result_int64(context, static_cast<std::int64_t>(length));
+  const int code_page = sqlite3_value_int(argv[1]);
+  const auto units = text::measure_units(value_as_text(argv[0]), code_page);
+  sqlite3_result_int64(context,
+                       static_cast<std::int64_t>(code_page == text::kNational ? 2 * units : units));
 }
 
 int collate(void*, int left_size, const void* left, int right_size, const void* right) {
@@ -305,14 +237,10 @@ void register_sql_functions(sqlite3* db, FunctionErrors* errors) {
   static constexpr Entry kFunctions[] = {
       {"tsql_int", 3, tsql_int},
       {"tsql_bit", 2, tsql_bit},
-      {"tsql_float", 2, tsql_float},
       {"tsql_text", 6, tsql_text},
       {"tsql_like", 2, tsql_like},
-      {"tsql_like", 3, tsql_like},
       {"tsql_object_name", 2, tsql_object_name},
-      {"tsql_div", 2, tsql_div},
-      {"tsql_mod", 2, tsql_mod},
-      {"tsql_len", 1, tsql_len},
+      {"tsql_datalength", 2, tsql_datalength},
       {"tsql_collation_property", 2, tsql_collation_property},
   };
   for (const auto& entry : kFunctions) {

@@ -11,7 +11,6 @@ bool SqlType::is_integer() const {
   return kind == TypeKind::Bit || kind == TypeKind::TinyInt || kind == TypeKind::SmallInt ||
          kind == TypeKind::Int || kind == TypeKind::BigInt;
 }
-bool SqlType::is_numeric() const { return is_integer() || kind == TypeKind::Float; }
 bool SqlType::is_character() const {
   return kind == TypeKind::Char || kind == TypeKind::VarChar || kind == TypeKind::NChar ||
          kind == TypeKind::NVarChar;
@@ -33,8 +32,6 @@ std::string_view SqlType::base_name() const {
       return "int";
     case TypeKind::BigInt:
       return "bigint";
-    case TypeKind::Float:
-      return "float";
     case TypeKind::Char:
       return "char";
     case TypeKind::VarChar:
@@ -63,8 +60,6 @@ int SqlType::system_type_id() const {
       return 52;
     case TypeKind::BigInt:
       return 127;
-    case TypeKind::Float:
-      return 62;
     case TypeKind::Char:
       return 175;
     case TypeKind::VarChar:
@@ -88,7 +83,6 @@ int SqlType::max_length_bytes() const {
     case TypeKind::SmallInt:
       return 2;
     case TypeKind::BigInt:
-    case TypeKind::Float:
       return 8;
     case TypeKind::Char:
     case TypeKind::VarChar:
@@ -116,7 +110,6 @@ std::optional<SqlType> parse_type_name(std::string_view text, int default_length
   if (base == "SMALLINT") return SqlType::integer(TypeKind::SmallInt);
   if (base == "INT" || base == "INTEGER") return SqlType::integer(TypeKind::Int);
   if (base == "BIGINT") return SqlType::integer(TypeKind::BigInt);
-  if (base == "FLOAT" || base == "REAL") return SqlType::integer(TypeKind::Float);
   if (base == "CHAR" || base == "CHARACTER") return SqlType::character(TypeKind::Char, length);
   if (base == "VARCHAR") return SqlType::character(TypeKind::VarChar, length);
   if (base == "NCHAR") return SqlType::character(TypeKind::NChar, length);
@@ -129,8 +122,6 @@ namespace {
 
 int precedence(TypeKind kind) {
   switch (kind) {
-    case TypeKind::Float:
-      return 10;
     case TypeKind::BigInt:
       return 9;
     case TypeKind::Int:

@@ -7,26 +7,13 @@
 
 namespace standin {
 
-enum class TypeKind {
-  Null,
-  Bit,
-  TinyInt,
-  SmallInt,
-  Int,
-  BigInt,
-  Float,
-  Char,
-  VarChar,
-  NChar,
-  NVarChar
-};
+enum class TypeKind { Null, Bit, TinyInt, SmallInt, Int, BigInt, Char, VarChar, NChar, NVarChar };
 
 struct SqlType {
   TypeKind kind = TypeKind::Null;
   int length = 0;  // characters for character types; -1 means (max) or unknown
 
   bool is_integer() const;  // bit included
-  bool is_numeric() const;  // integers and float
   bool is_character() const;
   bool is_national() const;
   bool is_fixed_length() const;  // char and nchar are padded with blanks

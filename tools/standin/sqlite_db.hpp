@@ -89,7 +89,6 @@ class SqliteStatement {
   std::int64_t integer(int column) const noexcept {
     return sqlite3_column_int64(statement_.get(), column);
   }
-  double real(int column) const noexcept { return sqlite3_column_double(statement_.get(), column); }
   std::string text(int column) const;
 
  private:

@@ -114,8 +114,7 @@ bool TdsConnection::login() {
   if (account == nullptr)
     return login_failed({errors::login_failed(login.user)}, login.user, database);
 
-  auto session =
-      std::make_unique<EngineSession>(context_.engine, account->name, kFirstSpid + id_ - 1);
+  auto session = std::make_unique<EngineSession>(context_.engine);
   try {
     session->enter_database(database);
   } catch (const SqlError& error) {
@@ -307,7 +306,6 @@ void TdsConnection::done(const Done& done_record) {
   if (done_record.error) status |= tds::kDoneError;
   if (done_record.has_count) status |= tds::kDoneCount;
   writer_->done(status, static_cast<std::uint16_t>(done_record.command), done_record.count);
-  if (cut_ == ReplyCut::AfterFirstDone && !cut_at_) cut_at_ = writer_->size();
 }
 
 void TdsConnection::message(const ServerMessage& server_message, bool is_error, int line) {

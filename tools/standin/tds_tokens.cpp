@@ -2,7 +2,6 @@
 #include "tds_tokens.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 
 #include "tds_packet.hpp"
@@ -21,7 +20,6 @@ constexpr std::uint8_t kTokenRow = 0xD1;
 
 constexpr std::uint8_t kTypeIntN = 0x26;
 constexpr std::uint8_t kTypeBitN = 0x68;
-constexpr std::uint8_t kTypeFloatN = 0x6D;
 constexpr std::uint8_t kTypeNVarChar = 0xE7;
 constexpr std::size_t kMaxNVarCharBytes = 8000;
 
@@ -158,9 +156,6 @@ void TokenWriter::column_metadata(const std::vector<ResultColumn>& columns) {
     } else if (type.kind == TypeKind::Bit) {
       put_u8(buffer_, kTypeBitN);
       put_u8(buffer_, 1);
-    } else if (type.kind == TypeKind::Float) {
-      put_u8(buffer_, kTypeFloatN);
-      put_u8(buffer_, 8);
     } else {
       put_u8(buffer_, kTypeIntN);
       put_u8(buffer_, integer_size(type.kind));
@@ -183,10 +178,8 @@ void TokenWriter::row(const std::vector<ResultColumn>& columns, const std::vecto
       std::string text;
       if (const auto* s = std::get_if<std::string>(&value))
         text = *s;
-      else if (const auto* n = std::get_if<std::int64_t>(&value))
-        text = std::to_string(*n);
       else
-        text = std::to_string(std::get<double>(value));
+        text = std::to_string(std::get<std::int64_t>(value));
       const auto bytes = utf16(text, nvarchar_bytes(type) / 2);
       put_u16(buffer_, static_cast<std::uint32_t>(bytes.size()));
       buffer_.insert(buffer_.end(), bytes.begin(), bytes.end());
@@ -196,20 +189,7 @@ void TokenWriter::row(const std::vector<ResultColumn>& columns, const std::vecto
       put_u8(buffer_, 0);
       continue;
     }
-    if (type.kind == TypeKind::Float) {
-      double real = 0;
-      if (const auto* d = std::get_if<double>(&value)) real = *d;
-      if (const auto* n = std::get_if<std::int64_t>(&value)) real = static_cast<double>(*n);
-      std::uint64_t bits = 0;
-      std::memcpy(&bits, &real, sizeof bits);
-      put_u8(buffer_, 8);
-      put_u64(buffer_, bits);
-      continue;
-    }
-    std::int64_t number = 0;
-    if (const auto* n = std::get_if<std::int64_t>(&value)) number = *n;
-    if (const auto* d = std::get_if<double>(&value)) number = static_cast<std::int64_t>(*d);
-    const auto bits = static_cast<std::uint64_t>(number);
+    const auto bits = static_cast<std::uint64_t>(std::get<std::int64_t>(value));
     if (type.kind == TypeKind::Bit) {
       put_u8(buffer_, 1);
       put_u8(buffer_, bits != 0 ? 1 : 0);

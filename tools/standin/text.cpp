@@ -246,96 +246,27 @@ bool same_name(std::string_view left, std::string_view right, bool case_sensitiv
   return trimmed(left) == trimmed(right);
 }
 
-namespace {
-
-// One element of a LIKE pattern.
-struct PatternItem {
-  enum class Kind { Literal, Any, AnyRun, Set } kind = Kind::Literal;
-  char32_t literal = 0;
-  bool negated = false;
-  std::vector<std::pair<char32_t, char32_t>> ranges;
-};
-
-std::vector<PatternItem> compile_pattern(const std::u32string& pattern, char32_t escape) {
-  std::vector<PatternItem> items;
-  for (std::size_t i = 0; i < pattern.size(); ++i) {
-    const char32_t c = pattern[i];
-    PatternItem item;
-    if (escape != 0 && c == escape && i + 1 < pattern.size()) {
-      item.literal = pattern[++i];
-    } else if (c == U'%') {
-      item.kind = PatternItem::Kind::AnyRun;
-    } else if (c == U'_') {
-      item.kind = PatternItem::Kind::Any;
-    } else if (c == U'[' && pattern.find(U']', i + 1) != std::u32string::npos) {
-      const auto close = pattern.find(U']', i + 1);
-      std::size_t k = i + 1;
-      item.kind = PatternItem::Kind::Set;
-      if (k < close && pattern[k] == U'^') {
-        item.negated = true;
-        ++k;
-      }
-      while (k < close) {
-        if (k + 2 < close && pattern[k + 1] == U'-') {
-          item.ranges.emplace_back(pattern[k], pattern[k + 2]);
-          k += 3;
-        } else {
-          item.ranges.emplace_back(pattern[k], pattern[k]);
-          ++k;
-        }
-      }
-      i = close;
-    } else {
-      item.literal = c;
-    }
-    items.push_back(std::move(item));
-  }
-  return items;
-}
-
-bool item_matches(const PatternItem& item, char32_t c) {
-  switch (item.kind) {
-    case PatternItem::Kind::Literal:
-      return item.literal == c;
-    case PatternItem::Kind::Any:
-      return true;
-    case PatternItem::Kind::Set: {
-      const bool inside = std::any_of(item.ranges.begin(), item.ranges.end(),
-                                      [c](const auto& r) { return c >= r.first && c <= r.second; });
-      return inside != item.negated;
-    }
-    case PatternItem::Kind::AnyRun:
-      break;
-  }
-  return false;
-}
-
-}  // namespace
-
-bool like(std::string_view value, std::string_view pattern, char32_t escape) {
+bool like(std::string_view value, std::string_view pattern) {
   const auto subject = fold(trim_trailing_blanks(value));
-  auto folded_escape = escape;
-  if (escape != 0) folded_escape = fold(encode_utf8(std::u32string(1, escape)))[0];
-  const auto items = compile_pattern(fold(pattern), folded_escape);
-
+  const auto items = fold(pattern);
   // Iterative wildcard matching with backtracking to the last '%'.
   std::size_t s = 0, p = 0;
-  std::size_t star = std::string::npos, star_s = 0;
+  std::size_t star = std::u32string::npos, star_s = 0;
   while (s < subject.size()) {
-    if (p < items.size() && items[p].kind == PatternItem::Kind::AnyRun) {
+    if (p < items.size() && items[p] == U'%') {
       star = p++;
       star_s = s;
-    } else if (p < items.size() && item_matches(items[p], subject[s])) {
+    } else if (p < items.size() && (items[p] == U'_' || items[p] == subject[s])) {
       ++p;
       ++s;
-    } else if (star != std::string::npos) {
+    } else if (star != std::u32string::npos) {
       p = star + 1;
       s = ++star_s;
     } else {
       return false;
     }
   }
-  while (p < items.size() && items[p].kind == PatternItem::Kind::AnyRun) ++p;
+  while (p < items.size() && items[p] == U'%') ++p;
   return p == items.size();
 }
 

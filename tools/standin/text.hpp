@@ -40,8 +40,7 @@ bool collate_equal(std::string_view left, std::string_view right);
 // collation.
 bool same_name(std::string_view left, std::string_view right, bool case_sensitive);
 
-// T-SQL LIKE: % _ [set] [^set] and an optional escape character; trailing blanks of the
-// value are ignored.
-bool like(std::string_view value, std::string_view pattern, char32_t escape = 0);
+// T-SQL LIKE with the wildcards % and _; trailing blanks of the value are ignored.
+bool like(std::string_view value, std::string_view pattern);
 
 }  // namespace standin::text

@@ -40,13 +40,7 @@ struct TranslationContext {
   const DatabaseRegistry& registry;
   std::string database;
   std::string collation;  // of the current database
-  std::string login;
-  std::string server_name;
-  std::string version;
   int trancount = 0;
-  int spid = 0;
-  std::int64_t rowcount = 0;
-  int error = 0;
 };
 
 class Translator {
@@ -55,9 +49,7 @@ class Translator {
       : context_(context), case_sensitive_(collations::case_sensitive(context.collation)) {}
 
   TranslatedQuery select(const tsql::SelectQuery& query);
-  // "SELECT <expr>" for a scalar without table sources (PRINT, WAITFOR).
-  TranslatedQuery scalar(const tsql::Expr& expr);
-  // "SELECT CASE WHEN <condition> THEN 1 ELSE 0 END" (IF).
+  // "SELECT <condition>" (IF).
   std::string condition(const tsql::Expr& condition);
 
   TranslatedWrite insert(const tsql::Statement& statement);
@@ -67,43 +59,39 @@ class Translator {
   // The user table a DDL or DML statement names; 208 when it does not exist.
   TableInfo user_table(const tsql::ObjectName& name);
   std::optional<TableInfo> find_user_table(const tsql::ObjectName& name);
-  // Table definition of CREATE TABLE / columns of ALTER TABLE ADD, types resolved.
+  // Table definition of CREATE TABLE, types resolved.
   TableInfo table_definition(const tsql::Statement& statement);
-  std::vector<ColumnInfo> column_definitions(const tsql::Statement& statement);
 
   // The name shown in messages for a table of the current database: db.dbo.T
   std::string qualified(const std::string& table) const;
 
  private:
   struct Typed {
+    Typed(std::string sql_text, SqlType sql_type, std::string column_collation = {})
+        : sql(std::move(sql_text)), type(sql_type), collation(std::move(column_collation)) {}
     std::string sql;
     SqlType type;
+    std::string collation;  // of a column; empty: the database's
   };
+  // The table a statement reads or changes; none for a SELECT without FROM.
   struct Source {
     std::string alias;
     std::string from_sql;
     TableInfo table;
   };
-  struct Scope {
-    std::vector<Source> sources;
-    const Scope* parent = nullptr;
-  };
+  using Scope = std::optional<Source>;
+  struct Function;
+  static const Function* find_function(std::string_view name);
 
-  TranslatedQuery query(const tsql::SelectQuery& query, const Scope* parent);
-  TranslatedQuery core(const tsql::SelectCore& core, const Scope* parent,
-                       const std::vector<tsql::OrderItem>* order_by);
-  Source source(const tsql::ObjectName& name, const std::string& alias);
+  Source source(const tsql::ObjectName& name);
   std::optional<Source> system_view(const std::string& schema, const std::string& name);
   void check_schema(const tsql::ObjectName& name) const;
 
   Typed expr(const tsql::Expr& e, const Scope& scope);
   Typed column(const tsql::Expr& e, const Scope& scope);
-  Typed variable(const tsql::Expr& e);
   Typed literal(const tsql::Expr& e);
-  Typed arithmetic(const tsql::Expr& e, const Scope& scope);
   Typed function(const tsql::Expr& e, const Scope& scope);
   std::string compare(Typed left, std::string op, Typed right);
-  std::string in_list(const tsql::Expr& e, const Scope& scope);
 
   // CAST semantics: character targets truncate silently.
   Typed convert(const Typed& value, const SqlType& target);

@@ -34,6 +34,12 @@ std::size_t read_quoted(std::string_view sql, std::size_t start, char quote, std
   }
 }
 
+// Errors of the lexer name the line where the quote or comment opened.
+SqlError at_line(SqlError error, int line) {
+  error.set_line(line);
+  return error;
+}
+
 constexpr auto kReserved = std::to_array<std::string_view>(
     {"ADD",      "ALL",          "ALTER",        "AND",         "ANY",      "AS",       "ASC",
      "BEGIN",    "BETWEEN",      "BREAK",        "BY",          "CASE",     "CHECK",    "CLUSTERED",
@@ -95,7 +101,7 @@ std::vector<Token> tokenize(std::string_view sql) {
           ++j;
         }
       }
-      if (depth > 0) throw errors::missing_end_comment();
+      if (depth > 0) throw at_line(errors::missing_end_comment(), line);
       count_lines(i, j);
       i = j;
       continue;
@@ -108,30 +114,26 @@ std::vector<Token> tokenize(std::string_view sql) {
     if ((c == 'N' || c == 'n') && i + 1 < sql.size() && sql[i + 1] == '\'') {
       token.kind = TokenKind::NationalString;
       end = read_quoted(sql, i + 2, '\'', token.text);
-      if (end == std::string_view::npos) throw errors::unclosed_quote(sql.substr(i + 2));
+      if (end == std::string_view::npos)
+        throw at_line(errors::unclosed_quote(sql.substr(i + 2)), line);
     } else if (c == '\'') {
       token.kind = TokenKind::String;
       end = read_quoted(sql, i + 1, '\'', token.text);
-      if (end == std::string_view::npos) throw errors::unclosed_quote(sql.substr(i + 1));
+      if (end == std::string_view::npos)
+        throw at_line(errors::unclosed_quote(sql.substr(i + 1)), line);
     } else if (c == '[') {
       token.kind = TokenKind::QuotedIdentifier;
       end = read_quoted(sql, i + 1, ']', token.text);
-      if (end == std::string_view::npos) throw errors::unclosed_quote(sql.substr(i + 1));
+      if (end == std::string_view::npos)
+        throw at_line(errors::unclosed_quote(sql.substr(i + 1)), line);
     } else if (c == '"') {
       token.kind = TokenKind::QuotedIdentifier;
       end = read_quoted(sql, i + 1, '"', token.text);
-      if (end == std::string_view::npos) throw errors::unclosed_quote(sql.substr(i + 1));
-    } else if (digit(c) || (c == '.' && i + 1 < sql.size() && digit(sql[i + 1]))) {
+      if (end == std::string_view::npos)
+        throw at_line(errors::unclosed_quote(sql.substr(i + 1)), line);
+    } else if (digit(c)) {
       token.kind = TokenKind::Number;
-      while (end < sql.size() && (digit(sql[end]) || sql[end] == '.')) ++end;
-      if (end < sql.size() && (sql[end] == 'e' || sql[end] == 'E')) {
-        std::size_t k = end + 1;
-        if (k < sql.size() && (sql[k] == '+' || sql[k] == '-')) ++k;
-        if (k < sql.size() && digit(sql[k])) {
-          end = k;
-          while (end < sql.size() && digit(sql[end])) ++end;
-        }
-      }
+      while (end < sql.size() && digit(sql[end])) ++end;
       token.text = std::string(sql.substr(i, end - i));
     } else if (c == '@') {
       token.kind = TokenKind::Variable;
@@ -144,8 +146,7 @@ std::vector<Token> tokenize(std::string_view sql) {
       token.upper = text::ascii_upper(token.text);
     } else {
       token.kind = TokenKind::Symbol;
-      static constexpr std::array<std::string_view, 6> kPairs = {
-          "<>", "!=", "<=", ">=", "!<", "!>"};
+      static constexpr std::array<std::string_view, 4> kPairs = {"<>", "!=", "<=", ">="};
       const auto two = sql.substr(i, 2);
       if (std::find(kPairs.begin(), kPairs.end(), two) != kPairs.end()) end = i + 2;
       token.text = std::string(sql.substr(i, end - i));
