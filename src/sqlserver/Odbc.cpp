@@ -219,10 +219,8 @@ Error::Error(std::vector<Diagnostic> records)
 Error::Error(const std::string& message) : Error(std::vector<Diagnostic>{{"HY000", 0, message}}) {}
 
 long Error::NativeError() const {
-  for (const bool errorsOnly : {true, false}) {
-    for (const auto& record : records_) {
-      if (record.native != 0 && (record.IsError() || !errorsOnly)) return record.native;
-    }
+  for (const auto& record : records_) {
+    if (record.native != 0 && record.IsError()) return record.native;
   }
   return 0;
 }

@@ -36,8 +36,7 @@ class Error : public std::runtime_error {
   explicit Error(std::vector<Diagnostic> records);
   explicit Error(const std::string& message);
 
-  /// The native error number of the first error record that has one, else of the first record
-  /// that has one, else 0.
+  /// The native error number of the first error record that has one, else 0.
   long NativeError() const;
   /// The connection broke: SQLSTATE 08S01 (Microsoft's drivers, FreeTDS's failed writes), or
   /// FreeTDS's own numbers for a failed read, an end of stream or a dead connection, which it

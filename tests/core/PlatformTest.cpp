@@ -7,24 +7,22 @@
 
 namespace {
 
-TEST(Cp932Test, DecodesTheWindowsCodePage) {
-  // Half-width katakana, 0x5C and 0x7E as ASCII, kanji, NEC row 13, IBM extension.
-  EXPECT_EQ(platform::DecodeCp932("\xB1\x5C\x7E\x8A\xBF\x87\x40\xFA\x40\x81\x60"), "ｱ\\~漢①ⅰ～");
+TEST(Cp932Test, DecodesTheWindowsCodePageAndRefusesWhatItDoesNotDefine) {
+  // Half-width katakana, 0x5C and 0x7E as ASCII, kanji, NEC row 13, IBM extension; 81 80 and
+  // 82 A0, whose second bytes would be refused alone.
+  EXPECT_EQ(platform::DecodeCp932("\xB1\x5C\x7E\x8A\xBF\x87\x40\xFA\x40\x81\x60\x81\x80\x82\xA0"),
+            "ｱ\\~漢①ⅰ～÷あ");
   EXPECT_EQ(platform::DecodeCp932(""), "");
-}
-
-TEST(Cp932Test, RefusesBytesTheCodePageDoesNotDefine) {
   // Windows' own table maps the single bytes 80, A0 and FD to FF to U+0080 and private-use
   // characters: both builds refuse them alike, wherever they stand outside a character.
   for (const char* bad : {"\x81\x20", "A\x82", "\x85\x40", "\x80", "\xA0", "\xFD", "\xFE", "\xFF",
                           "ab\xA0", "\x82\xA0\xFF"}) {
     EXPECT_THROW(platform::DecodeCp932(bad), platform::DecodeError) << bad;
   }
-  // As the second byte of a character they are ordinary: 81 80 is "÷", 82 A0 is "あ".
-  EXPECT_EQ(platform::DecodeCp932("\x81\x80\x82\xA0"), "÷あ");
 }
 
-TEST(IdentifierCharacterTest, LettersAndDigitsOfAnyScriptButNotBlanksOrSigns) {
+TEST(TextTest, IdentifierCharactersAndUtf16) {
+  // Letters and digits of any script, but not blanks or signs.
   for (const char32_t letter :
        {U'a', U'Z', U'7', U'漢', U'あ', U'カ', U'ｶ', U'ﾞ', U'ー', U'Ａ', U'é'}) {
     EXPECT_TRUE(platform::IsAlphanumeric(letter)) << static_cast<unsigned>(letter);
@@ -33,22 +31,15 @@ TEST(IdentifierCharacterTest, LettersAndDigitsOfAnyScriptButNotBlanksOrSigns) {
        {U' ', U'=', U'\'', U'\u3000', U'\u00A0', U'、', U'（', U'＝', U'😀'}) {
     EXPECT_FALSE(platform::IsAlphanumeric(other)) << static_cast<unsigned>(other);
   }
+  EXPECT_EQ(platform::ToUtf16("ｶﾅ漢字😀"), u"ｶﾅ漢字😀");
+  EXPECT_EQ(platform::ToUtf8(u"ｶﾅ漢字😀"), "ｶﾅ漢字😀");
 }
 
-TEST(Utf16Test, RoundTripsOutsideTheBasicPlane) {
-  const std::string text = "ｶﾅ漢字😀";
-  EXPECT_EQ(platform::ToUtf16(text), u"ｶﾅ漢字😀");
-  EXPECT_EQ(platform::ToUtf8(platform::ToUtf16(text)), text);
-}
-
-TEST(EnvironmentTest, TheAccountVariablesAlwaysHaveAValue) {
+TEST(EnvironmentTest, TheAccountVariablesAlwaysHaveAValueAndTheProgramAFolder) {
   for (const char* name : {"COMPUTERNAME", "USERDOMAIN", "USERNAME"}) {
     EXPECT_FALSE(platform::Environment(name).empty()) << name;
   }
   EXPECT_EQ(platform::Environment("ORAVEND_SURELY_UNSET_VARIABLE"), "");
-}
-
-TEST(ProgramTest, FolderAndFileExists) {
   EXPECT_TRUE(platform::FileExists(support::HelperProgram()));
   const auto folder = platform::ProgramFolder();
   EXPECT_TRUE(std::filesystem::is_directory(folder));

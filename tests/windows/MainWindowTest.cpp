@@ -1,12 +1,11 @@
-// The main window: its design, what it shows, its keys and close requests, and a run as the
-// user starts it.
+// The main window: what it shows, its keys and close requests, and a run as the user starts it.
+// Its layout is checked with the other windows' in ScalingWindowTest.
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <algorithm>
 #include <thread>
 
 #include "bankname/frmOravend.hpp"
-#include "platform/Twips.hpp"
 #include "support/TestServer.hpp"
 #include "windows/WindowTestSupport.hpp"
 
@@ -39,7 +38,7 @@ class MainWindowTest : public testing::Test {
   std::unique_ptr<frmOravend> Open() {
     auto window = std::make_unique<frmOravend>(shared_, ui_);
     if (window->Load()) window->Show();
-    windowtest::Pump();
+    win32::DoEvents();
     return window;
   }
   void ConnectTo(const TestServer& server) { shared_.gConnection = server.Connect(); }
@@ -60,28 +59,22 @@ class MainWindowTest : public testing::Test {
   support::RecordingUi ui_;
 };
 
-TEST_F(MainWindowTest, IsBuiltAsDesigned) {
-  const frmOravend window(shared_, ui_);
-  windowtest::ExpectBuiltAsDesigned(window);
-  // At 96 dpi a pixel is 15 twips.
-  ASSERT_EQ(window.Dpi(), 96);
-  EXPECT_EQ(windowtest::Edges(windowtest::PlaceOf(window.Item(frmOravend::cmdOK))),
-            (std::array<LONG, 4>{236, 376, 325, 401}));
-  EXPECT_EQ(windowtest::Edges(windowtest::PlaceOf(window.Item(Label(17)))),
-            (std::array<LONG, 4>{18, 101, 57, 116}));
-  EXPECT_EQ(windowtest::FontOf(window.Item(Label(0))).lfHeight, -16);
-}
-
-TEST_F(MainWindowTest, ShowsTheBankRecordBeforeAndAfterAndTheProducts) {
+TEST_F(MainWindowTest, ShowsTheBankRecordAndTheProductsWithCloseFocused) {
   WriteBank("0005,A,B,0005,C,D,seventh\r\n");
   shared_.ProductLabel = "Notara8(ノタラ8A,ノタラ8B,ノタラ8C)\r\nトリベル\r\n";
   const auto window = Open();
-  const std::pair<int, const char*> values[] = {{6, "0005"},  {7, "A"},  {8, "B"},
-                                                {10, "0005"}, {11, "C"}, {12, "D"}};
+  const std::pair<int, std::string> values[] = {{6, "0005"},
+                                                {7, "A"},
+                                                {8, "B"},
+                                                {10, "0005"},
+                                                {11, "C"},
+                                                {12, "D"},
+                                                {13, shared_.ProductLabel}};
   for (const auto& [index, text] : values) {
     EXPECT_EQ(TextOf(window->Item(Label(index))), text) << index;
   }
-  EXPECT_EQ(TextOf(window->Item(Label(13))), shared_.ProductLabel);
+  // 12 pt at 96 dpi.
+  EXPECT_EQ(windowtest::FontOf(window->Item(Label(0))).lfHeight, -16);
   EXPECT_TRUE(IsWindowVisible(window->Handle()));
   EXPECT_TRUE(ui_.boxes.empty());
   // The scope choice is there but hidden, and the master-only lists are in use.
@@ -89,6 +82,11 @@ TEST_F(MainWindowTest, ShowsTheBankRecordBeforeAndAfterAndTheProducts) {
   EXPECT_TRUE(window->IsChecked(frmOravend::optTargetTable0 + 1));
   EXPECT_EQ(shared_.NotaraFile, "ORV_Notara_MasterOnly");
   EXPECT_EQ(shared_.VostrelFile, "ORV_Vostrel_MasterOnly");
+  EXPECT_EQ(GetFocus(), window->Item(frmOravend::cmdCancel));
+  for (const int id : {frmOravend::cmdOK, frmOravend::panel, frmOravend::cmdCancel}) {
+    Key(VK_TAB);
+    EXPECT_EQ(GetFocus(), window->Item(id)) << id;
+  }
 }
 
 TEST_F(MainWindowTest, ABankRecordThatCannotBeShownEndsTheProgramBeforeTheWindowShows) {
@@ -101,23 +99,11 @@ TEST_F(MainWindowTest, ABankRecordThatCannotBeShownEndsTheProgramBeforeTheWindow
   EXPECT_EQ(ui_.ended, 1);
   EXPECT_FALSE(IsWindowVisible(window->Handle()));
 
+  // A missing file: why it cannot be read, then that there is no record.
   std::filesystem::remove(dir_.Path() / "ORV_BankName");
   support::RecordingUi second;
-  frmOravend missing(shared_, second);
-  EXPECT_FALSE(missing.Load());
-  ASSERT_EQ(second.boxes.size(), 2u);
-  EXPECT_EQ(second.boxes[0].title, "");
-  EXPECT_EQ(second.boxes[1].text,
-            "ファイル「ORV_BankName」から銀行の情報を読めませんでした。使える行がありません。");
-}
-
-TEST_F(MainWindowTest, OpensWithCloseFocusedAndTabsToRunAndThePanel) {
-  const auto window = Open();
-  EXPECT_EQ(GetFocus(), window->Item(frmOravend::cmdCancel));
-  for (const int id : {frmOravend::cmdOK, frmOravend::panel, frmOravend::cmdCancel}) {
-    Key(VK_TAB);
-    EXPECT_EQ(GetFocus(), window->Item(id)) << id;
-  }
+  EXPECT_FALSE(frmOravend(shared_, second).Load());
+  EXPECT_EQ(second.boxes.size(), 2u);
 }
 
 TEST_F(MainWindowTest, ShiftRRunsOnceOnlyWithShiftAloneAndAltRAsTheButtonDoes) {
@@ -199,17 +185,15 @@ TEST_F(MainWindowTest, TheRunShowsItsStateOnTheScreenBeforeTheFirstDatabaseIsPro
       {.seed = kDatabase, .args = {"--hold", "SELECT system_type_id:3"}, .wireLog = true});
   ConnectTo(server);
   const auto window = Open();
-  std::atomic<bool> seen{false};
   std::string observed = "the checks did not arrive";
   std::thread watcher([&] {
-    if (!support::WaitFor([&] {
-          for (const auto& sql : server.Batches()) {
-            if (sql.find("SELECT system_type_id") != std::string::npos) return true;
-          }
-          return false;
-        })) {
-      return;
-    }
+    const auto held = [&] {
+      const auto batches = server.Batches();
+      return std::any_of(batches.begin(), batches.end(), [](const std::string& sql) {
+        return sql.find("SELECT system_type_id") != std::string::npos;
+      });
+    };
+    if (!support::WaitFor(held)) return;
     // No message is sent to the blocked window thread: only what the windows hold is read.
     const HWND progress = windowtest::FindOwnWindow(L"OravendForm", L"ソルテッカ");
     wchar_t percent[16] = {};
@@ -226,11 +210,9 @@ TEST_F(MainWindowTest, TheRunShowsItsStateOnTheScreenBeforeTheFirstDatabaseIsPro
                         GetUpdateRect(window->Handle(), &pending, FALSE)
                     ? ", not yet drawn"
                     : ", drawn");
-    seen = true;
   });
   Key('R', {VK_SHIFT});
   watcher.join();
-  EXPECT_TRUE(seen);
   EXPECT_EQ(observed, "progress shown, 0%, buttons disabled, hourglass, drawn");
   EXPECT_EQ(Boxes("完了しました。"), 1);
 }

@@ -7,25 +7,22 @@
 
 #include <commctrl.h>
 #include <wincodec.h>
+#include <wrl/client.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <vector>
 
 #include "bankname/frmOravend.hpp"
 #include "platform/Platform.hpp"
 #include "progress/frmProgressBar.hpp"
 #include "sqlserver/frmSqlConnect.hpp"
 #include "support/TestSupport.hpp"
+#include "windows/WindowTestSupport.hpp"
 
 namespace {
 
-struct Releaser {
-  void operator()(IUnknown* object) const { object->Release(); }
-};
-template <typename T>
-using ComPtr = std::unique_ptr<T, Releaser>;
+using Microsoft::WRL::ComPtr;
 
 void Check(HRESULT result, const char* what) {
   if (FAILED(result)) throw std::runtime_error(std::string(what) + " failed");
@@ -57,25 +54,21 @@ void SavePicture(HWND window, const std::filesystem::path& folder, const std::ws
   auto* pixels = static_cast<BYTE*>(bits);
   for (int i = 0; i < width * height; ++i) pixels[i * 4 + 3] = 255;  // GDI leaves alpha at 0
 
-  IWICImagingFactory* rawFactory = nullptr;
+  ComPtr<IWICImagingFactory> factory;
+  ComPtr<IWICStream> stream;
+  ComPtr<IWICBitmapEncoder> encoder;
+  ComPtr<IWICBitmapFrameEncode> frame;
+  WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
   Check(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                         IID_IWICImagingFactory, reinterpret_cast<void**>(&rawFactory)),
+                         IID_PPV_ARGS(&factory)),
         "CoCreateInstance(WICImagingFactory)");
-  const ComPtr<IWICImagingFactory> factory(rawFactory);
-  IWICStream* rawStream = nullptr;
-  Check(factory->CreateStream(&rawStream), "CreateStream");
-  const ComPtr<IWICStream> stream(rawStream);
+  Check(factory->CreateStream(&stream), "CreateStream");
   Check(stream->InitializeFromFilename(file.c_str(), GENERIC_WRITE), "InitializeFromFilename");
-  IWICBitmapEncoder* rawEncoder = nullptr;
-  Check(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &rawEncoder), "CreateEncoder");
-  const ComPtr<IWICBitmapEncoder> encoder(rawEncoder);
-  Check(encoder->Initialize(stream.get(), WICBitmapEncoderNoCache), "Initialize");
-  IWICBitmapFrameEncode* rawFrame = nullptr;
-  Check(encoder->CreateNewFrame(&rawFrame, nullptr), "CreateNewFrame");
-  const ComPtr<IWICBitmapFrameEncode> frame(rawFrame);
+  Check(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder), "CreateEncoder");
+  Check(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache), "Initialize");
+  Check(encoder->CreateNewFrame(&frame, nullptr), "CreateNewFrame");
   Check(frame->Initialize(nullptr), "Frame Initialize");
   Check(frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height)), "SetSize");
-  WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
   Check(frame->SetPixelFormat(&format), "SetPixelFormat");
   Check(frame->WritePixels(static_cast<UINT>(height), static_cast<UINT>(width) * 4,
                            static_cast<UINT>(width * height * 4), pixels),
@@ -99,34 +92,24 @@ int wmain(int argc, wchar_t** argv) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
-  SetEnvironmentVariableW(L"COMPUTERNAME", L"PC01");
-  SetEnvironmentVariableW(L"USERDOMAIN", L"CORP");
-  SetEnvironmentVariableW(L"USERNAME", L"user01");
+  windowtest::UseAccount();
   support::RecordingUi ui;
-
   SQLServer settings;
   std::unique_ptr<odbc::Connection> connection;
-  {
+  for (const bool sqlLogin : {false, true}) {
     frmSqlConnect dialog(settings, connection, ui);
     dialog.Show();
-    SavePicture(dialog.Handle(), folder, L"frmSqlConnect");
-  }
-  {
-    frmSqlConnect dialog(settings, connection, ui);
-    dialog.Show();
-    SendMessageW(dialog.Item(frmSqlConnect::optLoginSecure0 + 1), BM_CLICK, 0, 0);
-    dialog.SetText(frmSqlConnect::txtUserID, L"sa");
-    dialog.SetText(frmSqlConnect::txtPasswd, L"password");
-    SetFocus(dialog.Item(frmSqlConnect::txtPasswd));
-    SavePicture(dialog.Handle(), folder, L"frmSqlConnect-sql-login");
+    if (sqlLogin) {
+      SendMessageW(dialog.Item(frmSqlConnect::optLoginSecure0 + 1), BM_CLICK, 0, 0);
+      dialog.SetText(frmSqlConnect::txtUserID, L"sa");
+      dialog.SetText(frmSqlConnect::txtPasswd, L"password");
+      SetFocus(dialog.Item(frmSqlConnect::txtPasswd));
+    }
+    SavePicture(dialog.Handle(), folder, sqlLogin ? L"frmSqlConnect-sql-login" : L"frmSqlConnect");
   }
   {
     const support::TempDir files;
-    // 0005,みらい銀行,ﾐﾗｲｷﾞﾝｺｳ,0005,新みらい銀行,ｼﾝﾐﾗｲｷﾞﾝｺｳ in code page 932.
-    support::WriteFile(files.Path() / "ORV_BankName",
-                       "0005,\x82\xDD\x82\xE7\x82\xA2\x8B\xE2\x8D\x73,\xD0\xD7\xB2\xB7\xDE\xDD\xBA"
-                       "\xB3,0005,\x90\x56\x82\xDD\x82\xE7\x82\xA2\x8B\xE2\x8D\x73,\xBC\xDD\xD0\xD7"
-                       "\xB2\xB7\xDE\xDD\xBA\xB3\r\n");
+    support::WriteFile(files.Path() / "ORV_BankName", windowtest::kBankRecord);
     basCommon::Shared shared;
     shared.ProgramFolder = files.Path();
     shared.ProductLabel = "Notara8(ノタラ8A,ノタラ8B,ノタラ8C)\r\nトリベル\r\n";
@@ -135,12 +118,10 @@ int wmain(int argc, wchar_t** argv) {
     window.Show();
     SavePicture(window.Handle(), folder, L"frmOravend");
   }
-  {
-    frmProgressBar progress;
-    progress.ShowCentred();
-    progress.ProgressBarProperty(0, 8, 0);
-    for (int i = 0; i < 3; ++i) progress.ProgressBarIncrease();
-    SavePicture(progress.Handle(), folder, L"frmProgressBar");
-  }
+  frmProgressBar progress;
+  progress.ShowCentred();
+  progress.ProgressBarProperty(0, 8, 0);
+  for (int i = 0; i < 3; ++i) progress.ProgressBarIncrease();
+  SavePicture(progress.Handle(), folder, L"frmProgressBar");
   return 0;
 }

@@ -4,9 +4,7 @@
 
 #include <windows.h>
 
-#include <array>
 #include <initializer_list>
-#include <map>
 #include <set>
 #include <string>
 
@@ -14,20 +12,18 @@
 
 namespace windowtest {
 
-/// Environment variables of the process, set for one test and restored after it.
-class Environment {
- public:
-  explicit Environment(std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> values);
-  ~Environment();
-  Environment(const Environment&) = delete;
-  Environment& operator=(const Environment&) = delete;
+/// 0005,みらい銀行,ﾐﾗｲｷﾞﾝｺｳ,0005,新みらい銀行,ｼﾝﾐﾗｲｷﾞﾝｺｳ in code page 932.
+inline constexpr const char* kBankRecord =
+    "0005,\x82\xDD\x82\xE7\x82\xA2\x8B\xE2\x8D\x73,\xD0\xD7\xB2\xB7\xDE\xDD\xBA\xB3,0005,"
+    "\x90\x56\x82\xDD\x82\xE7\x82\xA2\x8B\xE2\x8D\x73,\xBC\xDD\xD0\xD7\xB2\xB7\xDE\xDD\xBA\xB3\r\n";
 
- private:
-  std::map<std::wstring, std::wstring> saved_;
-};
-
-/// Lets the pending messages run, as the program's own loop runs them.
-void Pump();
+/// The Windows account the dialog shows. Every test of the process sets the same values, so
+/// nothing is restored.
+inline void UseAccount() {
+  SetEnvironmentVariableW(L"COMPUTERNAME", L"PC01");
+  SetEnvironmentVariableW(L"USERDOMAIN", L"CORP");
+  SetEnvironmentVariableW(L"USERNAME", L"user01");
+}
 
 /// A left click in the middle of a control, delivered as the mouse delivers it.
 void Click(HWND control);
@@ -38,11 +34,6 @@ void Key(WPARAM key, std::initializer_list<BYTE> held = {});
 
 /// A control's place in its container's client area, in pixels.
 RECT PlaceOf(HWND control);
-
-/// A rectangle's left, top, right and bottom, to compare.
-inline std::array<LONG, 4> Edges(const RECT& rect) {
-  return {rect.left, rect.top, rect.right, rect.bottom};
-}
 
 /// The font a window draws its text with.
 LOGFONTW FontOf(HWND window);
@@ -62,9 +53,10 @@ HWND FindOwnWindow(const wchar_t* windowClass, const wchar_t* caption = nullptr)
 /// Text of a window as UTF-8.
 std::string TextOf(HWND window);
 
-/// Checks a window against the design it was built from: its client size, caption and font, and
-/// for every row the control's container, place (twips at the window's DPI), font, visibility,
-/// styles, text box limit and caption, except the captions of `filled`, which the window sets.
-void ExpectBuiltAsDesigned(const win32::Form& form, const std::set<int>& filled = {});
+/// Checks a window laid out at `dpi` against the design it was built from: its client size (at
+/// its own DPI), caption and font, and for every row the control's container, place, font,
+/// visibility, styles, text box limit and caption, except the captions of `filled`, which the
+/// window sets.
+void ExpectBuiltAsDesigned(const win32::Form& form, int dpi, const std::set<int>& filled);
 
 }  // namespace windowtest
