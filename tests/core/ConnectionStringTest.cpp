@@ -43,6 +43,12 @@ TEST(TranslateTest, EachDriverGetsItsQuotingAndOptions) {
             "PWD={a}}b};Database={master};Encrypt=no;TrustServerCertificate=yes;");
   EXPECT_EQ(translated(true, "x", "SQL Server"),
             "Driver={SQL Server};Server={host\\INST};Database={master};Trusted_Connection=Yes;");
+  // Either keyword alone asks for Windows authentication.
+  for (const auto& property : {odbc::Properties{{"LoginSecure", "True"}},
+                               odbc::Properties{{"Integrated Security", "SSPI"}}}) {
+    EXPECT_EQ(odbc::Translate(property, "SQL Server").connectionString,
+              "Driver={SQL Server};Trusted_Connection=Yes;");
+  }
   // FreeTDS would read the value to its first "};": refused, not mangled.
   EXPECT_THROW(translated(false, "a};b", "FreeTDS"), odbc::Error);
 }
@@ -52,7 +58,9 @@ TEST(TranslateTest, NoTimeOutMeansABoundedDefaultNeverNoLimit) {
   for (const auto& [value, seconds] : logins) {
     EXPECT_EQ(odbc::Translate({{"Connect Timeout", value}}, "FreeTDS").loginTimeout, seconds);
   }
-  EXPECT_THROW(odbc::Translate({{"Connect Timeout", "x"}}, "FreeTDS"), odbc::Error);
+  for (const char* value : {"x", "15s", ""}) {
+    EXPECT_THROW(odbc::Translate({{"Connect Timeout", value}}, "FreeTDS"), odbc::Error) << value;
+  }
   odbc::Connection connection;
   EXPECT_EQ(connection.CommandTimeout(), 30);
   connection.SetCommandTimeout(1);
