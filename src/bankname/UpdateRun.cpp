@@ -49,8 +49,8 @@ std::string TrialFailureMessage(const std::vector<Failure>& failures) {
 /// answers and holds no transaction), and whether it is gone. The transaction guard has already
 /// tried its rollback.
 struct Aftermath {
-  bool usable = false;
-  bool lost = false;
+  bool usable;
+  bool lost;
   std::string detail;  ///< what the check found, when the failure itself does not say it
 };
 

@@ -56,4 +56,12 @@ TEST_F(DriverAnswersTest, AnErrorRecordFailsTheBatchWhateverTheReturnCode) {
   EXPECT_EQ(results[0].rowsAffected, 1);
 }
 
+TEST(NumberOfTest, OnlyAWholeNumberInTheFirstFieldIsANumber) {
+  EXPECT_EQ(odbc::NumberOf({{"n"}, {{"-12"}}}), -12);
+  for (const auto& result : {odbc::ResultSet{}, odbc::ResultSet{{"n"}, {{}}},
+                             odbc::ResultSet{{"n"}, {{"12x"}}}, odbc::ResultSet{{"n"}, {{""}}}}) {
+    EXPECT_THROW(odbc::NumberOf(result), odbc::Error);
+  }
+}
+
 }  // namespace
