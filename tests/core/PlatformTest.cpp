@@ -21,6 +21,15 @@ TEST(Cp932Test, DecodesTheWindowsCodePageAndRefusesWhatItDoesNotDefine) {
   }
 }
 
+TEST(TextTest, CaseIsIgnoredForAsciiLettersOnly) {
+  const std::tuple<const char*, const char*, bool> cases[] = {
+      {"FreeTDS", "freetds", true}, {"AZ", "az", true}, {"@[", "`{", false},
+      {"ab", "abc", false},         {"é", "É", false},  {"", "", true}};
+  for (const auto& [a, b, same] : cases) {
+    EXPECT_EQ(platform::SameIgnoringAsciiCase(a, b), same) << a << " " << b;
+  }
+}
+
 TEST(TextTest, IdentifierCharactersAndUtf16) {
   // Letters and digits of any script, but not blanks or signs.
   for (const char32_t letter :

@@ -111,13 +111,22 @@ TEST_F(AccessLayerTest, AnErrorInALaterStatementIsRaisedAndTheConnectionStaysUsa
   EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT COUNT(*) FROM Item"), 3);
 }
 
-TEST(CurrentDatabaseTest, ChangesThroughTheDriver) {
+TEST(CurrentDatabaseTest, ChangesWithAUseRequest) {
   TestServer server({.seed = kSeed, .wireLog = true});
   auto connection = server.Connect();
   connection->SetDefaultDatabase("shop");
   EXPECT_EQ(connection->DefaultDatabase(), "shop");
   EXPECT_EQ(server.Batches().back(), "USE [shop]");
   EXPECT_EQ(NativeErrorOf([&] { connection->SetDefaultDatabase("nodb"); }), 911);
+  // A "]" in the name is doubled, and one in the server's text is not taken for a prefix.
+  try {
+    connection->SetDefaultDatabase("no]db");
+    FAIL() << "no error";
+  } catch (const odbc::Error& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "Database 'no]db' does not exist. Make sure that the name is entered correctly.");
+  }
+  EXPECT_EQ(server.Batches().back(), "USE [no]]db]");
   EXPECT_EQ(connection->DefaultDatabase(), "shop");
 }
 
