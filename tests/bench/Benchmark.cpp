@@ -1,6 +1,5 @@
 // Figures for the closing notes, not a test: the update run over N company databases with a
-// table list of L lines, against the stand-in at a simulated network latency, side by side with
-// the same work done with one request per catalog check.
+// table list of L lines, against the stand-in at a simulated network latency.
 //   oravend_benchmark [DATABASES [LINES [LATENCIES]]]    e.g. 100,500,2000 40 0,0.5,2
 // For every run: total time, time per database, requests per database, the floor (requests x
 // latency plus the run's own time at zero latency), and the peak memory of the process that
@@ -13,13 +12,10 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "bankname/CompanyDatabases.hpp"
-#include "bankname/UpdateEngine.hpp"
 #include "bankname/UpdateRun.hpp"
 #include "support/TestServer.hpp"
 
@@ -73,43 +69,8 @@ std::string Seed(int databases, int lines) {
   return seed;
 }
 
-/// The same passes as the run, but every catalog check a request of its own: the way the
-/// tool worked before its checks went to the server as one batch.
-std::string PerCheckRun(odbc::Connection& connection, const std::filesystem::path& folder) {
-  SilentRunHost host;
-  const auto bank = basCommon::ParseBankRecord(basCommon::ReadBankName(folder, host));
-  const basCommon::UpdatePlan notara(basCommon::ReadTableList(folder, kNotaraList), bank);
-  const basCommon::UpdatePlan vostrel(basCommon::ReadTableList(folder, kVostrelList), bank);
-  std::vector<std::pair<std::string, const basCommon::UpdatePlan*>> databases;
-  for (const auto& [product, plan] :
-       {std::pair{basCommon::ProductNotara, &notara}, {basCommon::ProductVostrel, &vostrel}}) {
-    for (const auto& name : basCommon::GetCompanyDatabases(connection, product)) {
-      databases.emplace_back(name, plan);
-    }
-  }
-  std::vector<std::pair<std::string, std::string>> batches;
-  for (const auto& [name, plan] : databases) {
-    connection.SetDefaultDatabase(name);
-    std::vector<odbc::ResultSet> answers;
-    for (const auto& check : plan->CheckStatements()) {
-      for (auto& result : connection.Execute(check)) answers.push_back(std::move(result));
-    }
-    batches.emplace_back(name, plan->BatchFor(answers));
-    odbc::Transaction discarded(connection);
-    discarded.Execute(batches.back().second);
-  }
-  for (const auto& [name, batch] : batches) {
-    connection.SetDefaultDatabase(name);
-    odbc::Transaction transaction(connection);
-    transaction.Execute(batch);
-    transaction.Commit();
-  }
-  return "完了しました。";
-}
-
-/// Runs one way of doing the work in this process: prints its seconds.
-int Measure(const std::string& way, const std::string& dataSource,
-            const std::filesystem::path& folder) {
+/// Runs the update in this process: prints its seconds and peak memory.
+int Measure(const std::string& dataSource, const std::filesystem::path& folder) {
   odbc::Connection connection;
   connection.Open({{"Data Source", dataSource},
                    {"User ID", support::StandIn::kLogin},
@@ -117,15 +78,9 @@ int Measure(const std::string& way, const std::string& dataSource,
                    {"Initial Catalog", "master"},
                    {"Connect Timeout", "30"}});
   const auto start = Clock::now();
-  std::string message;
-  if (way == "batched") {
-    SilentRunHost host;
-    const auto bank = basCommon::ParseBankRecord(basCommon::ReadBankName(folder, host));
-    basCommon::UpdateRun(connection, folder, kNotaraList, kVostrelList, bank, host);
-    message = host.message;
-  } else {
-    message = PerCheckRun(connection, folder);
-  }
+  SilentRunHost host;
+  const auto bank = basCommon::ParseBankRecord(basCommon::ReadBankName(folder, host));
+  basCommon::UpdateRun(connection, folder, kNotaraList, kVostrelList, bank, host);
   // The process's own high-water mark: what the kernel keeps for a spawned child also counts the
   // parent that spawned it.
   std::ifstream status("/proc/self/status");
@@ -135,8 +90,8 @@ int Measure(const std::string& way, const std::string& dataSource,
   }
   std::printf("%.6f %.0f\n", std::chrono::duration<double>(Clock::now() - start).count(),
               peakKilobytes);
-  if (message != "完了しました。") std::fprintf(stderr, "run: %s\n", message.c_str());
-  return message == "完了しました。" ? 0 : 1;
+  if (host.message != "完了しました。") std::fprintf(stderr, "run: %s\n", host.message.c_str());
+  return host.message == "完了しました。" ? 0 : 1;
 }
 
 struct Figures {
@@ -145,9 +100,8 @@ struct Figures {
   long requests = 0;
 };
 
-/// This program started again to measure one way; its time, peak memory and requests.
-Figures RunChild(const std::string& way, const support::StandIn& server,
-                 const std::filesystem::path& folder) {
+/// This program started again to measure the run; its time, peak memory and requests.
+Figures RunChild(const support::StandIn& server, const std::filesystem::path& folder) {
   const auto requestsSoFar = [&] {
     long requests = 0;
     for (const auto& entry : server.WireLog()) {
@@ -163,7 +117,7 @@ Figures RunChild(const std::string& way, const support::StandIn& server,
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, out[0]);
-  std::vector<std::string> args{"/proc/self/exe", "--measure", way, server.DataSource(),
+  std::vector<std::string> args{"/proc/self/exe", "--measure", server.DataSource(),
                                 folder.string()};
   std::vector<char*> argv;
   for (auto& arg : args) argv.push_back(arg.data());
@@ -183,7 +137,7 @@ Figures RunChild(const std::string& way, const support::StandIn& server,
   int status = 0;
   waitpid(child, &status, 0);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw std::runtime_error("the " + way + " run failed");
+    throw std::runtime_error("the measured run failed");
   }
   std::istringstream figures(text);
   double seconds = 0, peakKilobytes = 0;
@@ -194,15 +148,14 @@ Figures RunChild(const std::string& way, const support::StandIn& server,
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 5 && std::string(argv[1]) == "--measure") return Measure(argv[2], argv[3], argv[4]);
+  if (argc == 4 && std::string(argv[1]) == "--measure") return Measure(argv[2], argv[3]);
   const auto databases = Split(argc > 1 ? argv[1] : "100,500,2000");
   const int lines = argc > 2 ? std::stoi(argv[2]) : 40;
   auto latencies = Split(argc > 3 ? argv[3] : "0,0.5,2");
   if (latencies.front() != "0") latencies.insert(latencies.begin(), "0");  // for the floor
 
-  std::printf("%9s %5s %8s | %8s %8s %8s %8s %6s %8s | %9s %8s %8s | %6s\n", "databases", "lines",
-              "latency", "run s", "ms/db", "req/db", "floor s", "/floor", "peak MB", "per-check",
-              "req/db", "peak MB", "ratio");
+  std::printf("%9s %5s %8s | %8s %8s %8s %8s %6s %8s\n", "databases", "lines", "latency", "run s",
+              "ms/db", "req/db", "floor s", "/floor", "peak MB");
   for (const auto& count : databases) {
     const int n = std::stoi(count);
     support::TempDir data;
@@ -221,21 +174,16 @@ int main(int argc, char** argv) {
     support::WriteFile(data.Path() / kVostrelList, list);
     support::WriteFile(data.Path() / "ORV_BankName",
                        "0005,a,b,0005,\x90\x56\x8B\xE2\x8D\x73,\xBC\xDD\r\n");  // 新銀行, ｼﾝ
-    std::map<std::string, double> atZero;
+    double atZero = 0;
     for (const auto& latency : latencies) {
       const support::StandIn server(
           {.args = {"--reply-delay", latency}, .dataDir = data.Path() / "databases"});
-      const Figures batched = RunChild("batched", server, data.Path());
-      const Figures perCheck = RunChild("per-check", server, data.Path());
-      if (latency == "0") atZero = {{"batched", batched.seconds}, {"per-check", perCheck.seconds}};
-      const double floor =
-          static_cast<double>(batched.requests) * std::stod(latency) / 1000.0 + atZero["batched"];
-      std::printf("%9d %5d %8s | %8.2f %8.2f %8.1f %8.2f %6.2f %8.1f | %9.2f %8.1f %8.1f | %6.1f\n",
-                  n, lines, latency.c_str(), batched.seconds, 1000 * batched.seconds / n,
-                  static_cast<double>(batched.requests) / n, floor, batched.seconds / floor,
-                  batched.peakMegabytes, perCheck.seconds,
-                  static_cast<double>(perCheck.requests) / n, perCheck.peakMegabytes,
-                  perCheck.seconds / batched.seconds);
+      const Figures run = RunChild(server, data.Path());
+      if (latency == "0") atZero = run.seconds;
+      const double floor = static_cast<double>(run.requests) * std::stod(latency) / 1000.0 + atZero;
+      std::printf("%9d %5d %8s | %8.2f %8.2f %8.1f %8.2f %6.2f %8.1f\n", n, lines, latency.c_str(),
+                  run.seconds, 1000 * run.seconds / n, static_cast<double>(run.requests) / n, floor,
+                  run.seconds / floor, run.peakMegabytes);
       std::fflush(stdout);
     }
   }

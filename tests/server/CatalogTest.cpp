@@ -43,46 +43,43 @@ class CatalogTest : public testing::Test {
 class CatalogRequestsTest : public CatalogTest {
  protected:
   CatalogRequestsTest() : CatalogTest(true) {}
-  /// The answer, and the text that reached the server for it.
-  std::pair<bool, std::string> Ask(const std::function<bool()>& question) {
-    const bool answer = question();
-    return {answer, server_.Batches().back()};
-  }
 };
 
-TEST_F(CatalogRequestsTest, ExistDatabaseSendsExactlyItsTextWithApostrophesDoubled) {
+TEST_F(CatalogRequestsTest, EachQuestionSendsExactlyItsTextAndAnswersFromTheCount) {
   auto* c = connection_.get();
-  EXPECT_EQ(Ask([&] { return settings_.ExistDatabase(c, "qnt8sys", false); }),
-            std::make_pair(
-                true, std::string("SELECT COUNT(name) from sys.databases WHERE name = 'qnt8sys'")));
-  EXPECT_EQ(Ask([&] { return settings_.ExistDatabase(c, "A'B", false); }),
-            std::make_pair(
-                true, std::string("SELECT COUNT(name) from sys.databases WHERE name = 'A''B'")));
-  EXPECT_EQ(
-      Ask([&] { return settings_.ExistDatabase(c, "", false); }),
-      std::make_pair(false, std::string("SELECT COUNT(name) from sys.databases WHERE name = ''")));
-  EXPECT_EQ(
-      Ask([&] { return settings_.ExistDatabase(c, "QNT8%", true); }),
-      std::make_pair(true,
-                     std::string("SELECT COUNT(name) from sys.databases WHERE name LIKE 'QNT8%'")));
-  EXPECT_FALSE(settings_.ExistDatabase(c, "qnt8", true));
-  EXPECT_FALSE(settings_.ExistDatabase(c, "qnt8%", false));
-}
-
-TEST_F(CatalogRequestsTest, ExistTableAndExistColumnAskTheCurrentDatabase) {
-  auto* c = connection_.get();
-  EXPECT_FALSE(settings_.ExistTable(c, "T"));
+  EXPECT_FALSE(settings_.ExistTable(c, "T"));  // asked in master
   connection_->SetDefaultDatabase("qnt8sys");
-  EXPECT_EQ(Ask([&] { return settings_.ExistTable(c, "T"); }),
-            std::make_pair(true, std::string("SELECT COUNT(id) FROM dbo.sysobjects WHERE id = "
-                                             "object_id(N'[dbo].[T]') AND OBJECTPROPERTY(id, "
-                                             "N'IsUserTable') = 1;")));
-  EXPECT_EQ(Ask([&] { return settings_.ExistColumn(c, "T", "D"); }),
-            std::make_pair(true, std::string("SELECT COUNT(object_id) FROM sys.columns WHERE name "
-                                             "= N'D' AND object_id = OBJECT_ID(N'[dbo].[T]')")));
-  EXPECT_FALSE(settings_.ExistColumn(c, "T", "E"));
-  EXPECT_FALSE(settings_.ExistColumn(c, "U", "C"));
-  EXPECT_FALSE(settings_.ExistTable(c, "T]"));
+  const std::tuple<std::function<bool()>, bool, std::string> cases[] = {
+      {[&] { return settings_.ExistDatabase(c, "A'B", false); }, true,
+       "SELECT COUNT(name) from sys.databases WHERE name = 'A''B'"},
+      {[&] { return settings_.ExistDatabase(c, "", false); }, false,
+       "SELECT COUNT(name) from sys.databases WHERE name = ''"},
+      {[&] { return settings_.ExistDatabase(c, "QNT8%", true); }, true,
+       "SELECT COUNT(name) from sys.databases WHERE name LIKE 'QNT8%'"},
+      {[&] { return settings_.ExistDatabase(c, "qnt8", true); }, false,
+       "SELECT COUNT(name) from sys.databases WHERE name LIKE 'qnt8'"},
+      {[&] { return settings_.ExistDatabase(c, "qnt8%", false); }, false,
+       "SELECT COUNT(name) from sys.databases WHERE name = 'qnt8%'"},
+      {[&] { return settings_.ExistTable(c, "T"); }, true,
+       "SELECT COUNT(id) FROM dbo.sysobjects WHERE id = object_id(N'[dbo].[T]') AND "
+       "OBJECTPROPERTY(id, N'IsUserTable') = 1;"},
+      {[&] { return settings_.ExistTable(c, "T]"); }, false,
+       "SELECT COUNT(id) FROM dbo.sysobjects WHERE id = object_id(N'[dbo].[T]]') AND "
+       "OBJECTPROPERTY(id, N'IsUserTable') = 1;"},
+      {[&] { return settings_.ExistColumn(c, "T", "D"); }, true,
+       "SELECT COUNT(object_id) FROM sys.columns WHERE name = N'D' AND object_id = "
+       "OBJECT_ID(N'[dbo].[T]')"},
+      {[&] { return settings_.ExistColumn(c, "T", "E"); }, false,
+       "SELECT COUNT(object_id) FROM sys.columns WHERE name = N'E' AND object_id = "
+       "OBJECT_ID(N'[dbo].[T]')"},
+      {[&] { return settings_.ExistColumn(c, "U", "C"); }, false,
+       "SELECT COUNT(object_id) FROM sys.columns WHERE name = N'C' AND object_id = "
+       "OBJECT_ID(N'[dbo].[U]')"},
+  };
+  for (const auto& [question, answer, sql] : cases) {
+    EXPECT_EQ(question(), answer) << sql;
+    EXPECT_EQ(server_.Batches().back(), sql);
+  }
 }
 
 TEST_F(CatalogTest, AMissingOrBrokenConnectionAnswersFalse) {
@@ -117,12 +114,10 @@ TEST_F(CatalogTest, EachAttemptReportsOnlyItsOwnOutcome) {
   EXPECT_TRUE(second->IsOpen());
   EXPECT_EQ(second->CommandTimeout(), 5);
   EXPECT_EQ(second->DefaultDatabase(), "master");
-}
 
-TEST_F(CatalogTest, ANegativeTimeOutFailsTheAttemptAfterTheLogin) {
-  SQLServer settings = SettingsFor(server_, server_.Password());
+  // A negative time-out fails the attempt after the login.
   settings.ConnectionTimeout(-5);
-  auto connection = settings.GetConnection();
+  settings.GetConnection();
   EXPECT_FALSE(settings.ConnectingResult());
   EXPECT_FALSE(settings.ConnectingError().empty());
 }

@@ -58,12 +58,10 @@ class StandIn:
                              password=kwargs.pop("password", self.password), database=database,
                              autocommit=autocommit, timeout=timeout, login_timeout=10, **kwargs)
 
-    def tsql(self, script, database=None, tds_version="7.4"):
+    def tsql(self, script, database, tds_version):
         """Runs a tsql session; returns (stdout, messages as (number, severity))."""
         command = ["tsql", "-H", self.address, "-p", str(self.port), "-U", self.user,
-                   "-P", self.password, "-o", "q"]
-        if database is not None:
-            command += ["-D", database]
+                   "-P", self.password, "-D", database, "-o", "q"]
         result = subprocess.run(command, input=script, capture_output=True, text=True,
                                 env=dict(os.environ, TDSVER=tds_version), timeout=60)
         messages = [(int(number), int(severity))
@@ -72,26 +70,22 @@ class StandIn:
 
 
 class StandInTestCase(unittest.TestCase):
-    """Gives each test class its own stand-in; BINARY and ADDRESS are set by main()."""
+    """A class with a SEED gets one stand-in, seeded with it and started with ARGS, for all its
+    tests. BINARY and ADDRESS are set by main()."""
 
-    BINARY = None
-    ADDRESS = None
+    BINARY = ADDRESS = SEED = None
     ARGS = ()
-    SEED = None
 
     @classmethod
     def setUpClass(cls):
-        cls.server = StandIn(cls.BINARY, cls.ADDRESS, *cls.ARGS, seed=cls.SEED)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
+        if cls.SEED is not None:
+            cls.server = StandIn(cls.BINARY, cls.ADDRESS, *cls.ARGS, seed=cls.SEED)
+            cls.addClassCleanup(cls.server.stop)
 
 
 def main(address):
     """Runs the calling script's tests against the stand-in named on the command line."""
     if len(sys.argv) < 2:
         sys.exit("usage: test_*.py PATH-TO-oravend-standin")
-    StandInTestCase.BINARY = sys.argv[1]
-    StandInTestCase.ADDRESS = address
+    StandInTestCase.BINARY, StandInTestCase.ADDRESS = sys.argv[1], address
     unittest.main(argv=[sys.argv[0]] + sys.argv[2:], verbosity=2)

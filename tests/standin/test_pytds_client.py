@@ -9,31 +9,22 @@ import standin_harness
 from standin_harness import StandInTestCase
 
 SEED = """
-CREATE DATABASE shop
+CREATE DATABASE shop CREATE DATABASE latin COLLATE Latin1_General_CS_AS CREATE DATABASE frozen
+CREATE DATABASE closed ALTER DATABASE closed SET OFFLINE CREATE DATABASE restored
+CREATE DATABASE qnt8dat01 CREATE DATABASE QNTXDAT CREATE DATABASE qnt8def CREATE DATABASE qnt8def2
 GO
 USE shop
 CREATE TABLE dbo.Bank (Code char(4) NOT NULL PRIMARY KEY, Name nvarchar(10), Kana varchar(6),
                        Kind tinyint)
 INSERT INTO Bank VALUES ('0005', N'みらい銀行', 'ﾐﾗｲ', 1), ('0009', N'ひかり銀行', 'ﾋｶﾘ', 2)
 GO
-CREATE DATABASE latin COLLATE Latin1_General_CS_AS
-GO
 USE latin
 CREATE TABLE Bank (Name varchar(10), Utf varchar(10) COLLATE Latin1_General_100_CI_AS_SC_UTF8)
 INSERT INTO Bank VALUES (N'Café銀', N'みらい')
 GO
-CREATE DATABASE closed
-GO
-ALTER DATABASE closed SET OFFLINE
-GO
-CREATE DATABASE frozen
-GO
 USE frozen
 CREATE TABLE T (V int)
-GO
 ALTER DATABASE frozen SET READ_ONLY
-GO
-CREATE DATABASE restored
 """
 
 Error = collections.namedtuple("Error", "number text")
@@ -55,10 +46,17 @@ CASES = [
     ("latin", [], COLUMN_CHECK.format("Utf"), [(167, "Latin1_General_100_CI_AS_SC_UTF8", 65001)]),
     ("shop", [], "SELECT COUNT(id) FROM dbo.sysobjects WHERE id = object_id(N'[dbo].[bank]') "
      "AND OBJECTPROPERTY(id, N'IsUserTable') = 1;", [(1,)]),
-    ("master", [], "SELECT COUNT(*) FROM sys.databases WHERE name LIKE 'SHO_'", [(1,)]),
+    # The product's discovery of company databases.
+    ("master", [], "SELECT name FROM sys.databases WHERE name LIKE 'qnt_dat%' OR name LIKE "
+     "'qnt_def' ORDER BY name", [("qnt8dat01",), ("qnt8def",), ("QNTXDAT",)]),
+    # Japanese_CI_AS ignores case, width, kana type and trailing blanks, but not leading blanks
+    # or the voicing marks.
+    ("master", [], "SELECT name FROM sys.databases WHERE name = N'ＳＨＯＰ  '", [("shop",)]),
+    ("shop", [], "SELECT Code FROM Bank WHERE Name = N'ﾐﾗｲ銀行' OR Kana = 'ﾋﾟｶﾘ' OR Kana = ' ﾋｶﾘ'",
+     [("0005",)]),
     # Lengths in bytes of the code page; characters it lacks become '?'.
-    ("shop", [], "SELECT DATALENGTH(Name), DATALENGTH(Kana), DATALENGTH(Code), Code "
-     "FROM shop.dbo.Bank WHERE Code = 0005", [(10, 3, 4, "0005")]),
+    ("shop", [], "SELECT DATALENGTH(Name), DATALENGTH(Kana), DATALENGTH('ｱ銀'), DATALENGTH(Code), "
+     "Code FROM shop.dbo.Bank WHERE Code = 0005", [(10, 3, 3, 4, "0005")]),
     ("latin", [], "SELECT Name, DATALENGTH(Name), Utf, DATALENGTH(Utf) FROM Bank",
      [("Café?", 5, "みらい", 9)]),
     ("shop", [], "SELECT CODE FROM BANK WHERE kana LIKE 'ﾐ%'", [("0005",)]),

@@ -1,9 +1,7 @@
 // An ODBC driver for the access layer's tests, loaded by the driver manager like any other:
-// the text of each statement names a sequence of answers that real drivers give only in
-// situations a test cannot arrange on demand (an error record that comes with
-// SQL_SUCCESS_WITH_INFO, a connection that has died and fails every later call, a fetch that
-// fails, results that never end). "calls" answers with the number of driver calls that the
-// previous statement took.
+// the text of each statement names a sequence of answers that drivers other than the test
+// server's give (an error record that comes with SQL_SUCCESS_WITH_INFO, results that never
+// end). The stand-in covers what a server can do: dead connections, failing fetches.
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
@@ -20,7 +18,6 @@ struct Record {
   const char* text;
 };
 
-const Record kLinkFailure{"08S01", 20004, "[Scripted][SQL Server]Communication link failure"};
 const Record kChangedDatabase{"01000", 5701,
                               "[Scripted][SQL Server]Changed database context to 'x'."};
 const Record kInvalidObject{"42S02", 208, "[Scripted][SQL Server]Invalid object name 'Missing'."};
@@ -28,37 +25,24 @@ const Record kPrinted{"01000", 0, "[Scripted][SQL Server]printed"};
 const Record kOverflow{"22003", 8115, "[Scripted][SQL Server]Arithmetic overflow error."};
 
 struct Handle {
-  SQLSMALLINT type;
   std::vector<Record> diagnostics;
 };
 
-struct Connection : Handle {
-  long calls = 0;  // driver calls of the latest statement
-};
-
 struct Statement : Handle {
-  Connection* connection = nullptr;
   std::string script;
   int results = 0;  // results advanced past
   int fetched = 0;  // rows fetched of the current result
-  long value = 0;   // the current row's only column
 };
 
 // Every handle given out is a Handle*, whatever it points to.
 Handle& HandleOf(SQLHANDLE handle) { return *static_cast<Handle*>(handle); }
 Statement& StatementOf(SQLHSTMT handle) { return static_cast<Statement&>(HandleOf(handle)); }
 
-/// Starts a call: clears the handle's diagnostics and counts the call.
+/// Starts a call: clears the handle's diagnostics.
 Statement& Begin(SQLHSTMT handle) {
   auto& statement = StatementOf(handle);
   statement.diagnostics.clear();
-  ++statement.connection->calls;
   return statement;
-}
-
-SQLRETURN Fail(Handle& handle, std::vector<Record> records) {
-  handle.diagnostics = std::move(records);
-  return SQL_ERROR;
 }
 
 SQLRETURN Inform(Handle& handle, std::vector<Record> records) {
@@ -69,10 +53,7 @@ SQLRETURN Inform(Handle& handle, std::vector<Record> records) {
 bool Is(const Statement& statement, const char* script) { return statement.script == script; }
 
 /// Whether the current result is a row set (one column) rather than a count of changed rows.
-bool HasRows(const Statement& statement) {
-  return Is(statement, "calls") || Is(statement, "fetch fails") ||
-         Is(statement, "fetch error with info");
-}
+bool HasRows(const Statement& statement) { return Is(statement, "fetch error with info"); }
 
 void CopyWide(const std::string& text, SQLWCHAR* buffer, SQLSMALLINT capacity,
               SQLSMALLINT* length) {
@@ -95,31 +76,14 @@ std::string Narrow(const SQLWCHAR* text, SQLINTEGER length) {
 
 extern "C" {
 
-SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE parent, SQLHANDLE* result) {
-  switch (type) {
-    case SQL_HANDLE_ENV:
-      *result = new Handle{type, {}};
-      return SQL_SUCCESS;
-    case SQL_HANDLE_DBC:
-      *result = static_cast<Handle*>(new Connection{{type, {}}});
-      return SQL_SUCCESS;
-    case SQL_HANDLE_STMT: {
-      auto* statement = new Statement;
-      statement->type = type;
-      statement->connection = &static_cast<Connection&>(HandleOf(parent));
-      *result = static_cast<Handle*>(statement);
-      return SQL_SUCCESS;
-    }
-    default:
-      return SQL_ERROR;
-  }
+SQLRETURN SQL_API SQLAllocHandle(SQLSMALLINT type, SQLHANDLE, SQLHANDLE* result) {
+  *result = type == SQL_HANDLE_STMT ? new Statement : new Handle;
+  return SQL_SUCCESS;
 }
 
 SQLRETURN SQL_API SQLFreeHandle(SQLSMALLINT type, SQLHANDLE handle) {
   if (type == SQL_HANDLE_STMT) {
     delete &StatementOf(handle);
-  } else if (type == SQL_HANDLE_DBC) {
-    delete &static_cast<Connection&>(HandleOf(handle));
   } else {
     delete &HandleOf(handle);
   }
@@ -133,16 +97,6 @@ SQLRETURN SQL_API SQLSetConnectAttrW(SQLHDBC, SQLINTEGER, SQLPOINTER, SQLINTEGER
 }
 
 SQLRETURN SQL_API SQLSetConnectAttr(SQLHDBC, SQLINTEGER, SQLPOINTER, SQLINTEGER) {
-  return SQL_SUCCESS;
-}
-
-SQLRETURN SQL_API SQLGetConnectAttrW(SQLHDBC, SQLINTEGER attribute, SQLPOINTER value,
-                                     SQLINTEGER capacity, SQLINTEGER* length) {
-  if (attribute != SQL_ATTR_CURRENT_CATALOG) return SQL_ERROR;
-  SQLSMALLINT chars = 0;
-  CopyWide("master", static_cast<SQLWCHAR*>(value),
-           static_cast<SQLSMALLINT>(capacity / static_cast<SQLINTEGER>(sizeof(SQLWCHAR))), &chars);
-  if (length != nullptr) *length = chars * static_cast<SQLINTEGER>(sizeof(SQLWCHAR));
   return SQL_SUCCESS;
 }
 
@@ -191,12 +145,6 @@ SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT handle, SQLWCHAR* text, SQLINTEGER len
   statement.script = Narrow(text, length);
   statement.results = 0;
   statement.fetched = 0;
-  if (Is(statement, "calls")) {
-    statement.value = statement.connection->calls;
-    return SQL_SUCCESS;
-  }
-  statement.connection->calls = 1;
-  if (Is(statement, "dead on execute")) return Fail(statement, {kLinkFailure});
   if (Is(statement, "info only")) return Inform(statement, {kPrinted});
   return SQL_SUCCESS;
 }
@@ -204,9 +152,6 @@ SQLRETURN SQL_API SQLExecDirectW(SQLHSTMT handle, SQLWCHAR* text, SQLINTEGER len
 SQLRETURN SQL_API SQLMoreResults(SQLHSTMT handle) {
   auto& statement = Begin(handle);
   ++statement.results;
-  if (Is(statement, "dead link") || Is(statement, "dead on execute")) {
-    return Fail(statement, {kLinkFailure});  // on every call, as on a closed socket
-  }
   if (Is(statement, "error with info") && statement.results == 1) {
     return Inform(statement, {kChangedDatabase, kInvalidObject});
   }
@@ -238,21 +183,16 @@ SQLRETURN SQL_API SQLDescribeColW(SQLHSTMT, SQLUSMALLINT, SQLWCHAR* name, SQLSMA
 SQLRETURN SQL_API SQLFetch(SQLHSTMT handle) {
   auto& statement = Begin(handle);
   ++statement.fetched;
-  if (statement.fetched == 1) {
-    if (!Is(statement, "calls")) statement.value = 7;
-    return SQL_SUCCESS;
-  }
-  if (Is(statement, "fetch fails")) return Fail(statement, {kLinkFailure});
+  if (statement.fetched == 1) return SQL_SUCCESS;
   if (Is(statement, "fetch error with info")) return Inform(statement, {kPrinted, kOverflow});
   return SQL_NO_DATA;
 }
 
 SQLRETURN SQL_API SQLGetData(SQLHSTMT handle, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER value,
                              SQLLEN capacity, SQLLEN* indicator) {
-  auto& statement = Begin(handle);
-  const std::string text = std::to_string(statement.value);
+  Begin(handle);
   SQLSMALLINT chars = 0;
-  CopyWide(text, static_cast<SQLWCHAR*>(value),
+  CopyWide("7", static_cast<SQLWCHAR*>(value),
            static_cast<SQLSMALLINT>(capacity / static_cast<SQLLEN>(sizeof(SQLWCHAR))), &chars);
   *indicator = static_cast<SQLLEN>(chars * static_cast<SQLSMALLINT>(sizeof(SQLWCHAR)));
   return SQL_SUCCESS;
