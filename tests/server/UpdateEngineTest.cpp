@@ -135,18 +135,4 @@ TEST_F(UpdateEngineTest, JapaneseTextGoesOnlyIntoColumnsWhoseCodePageHoldsIt) {
             "UPDATE dbo.TNone SET Name = N'新みらい銀行' WHERE Code = 0005\r\n");
 }
 
-TEST_F(UpdateEngineTest, JapaneseTextReachesTheServerIntactInAnyCollation) {
-  server_.Connect("qnt1dat03")
-      ->Execute(
-          "INSERT INTO TBank VALUES ('0005', N'旧', 'OLD')\r\n"
-          "INSERT INTO TNone VALUES ('0005', N'旧')");
-  const UpdatePlan plan({{"TBank", "BankCode", "BankName", ""}, {"TNone", "Code", "Name", ""}},
-                        Bank("0005", "新みらい銀行", "ｼﾝ"));
-  connection_->SetDefaultDatabase("qnt1dat03");
-  EXPECT_EQ(basCommon::RowsChanged(connection_->Execute(Build("qnt1dat03", plan))), 2);
-  const auto check = server_.Connect("qnt1dat03");
-  EXPECT_EQ(check->Execute("SELECT BankName FROM TBank").at(0).rows.at(0).at(0), "新みらい銀行");
-  EXPECT_EQ(check->Execute("SELECT Name FROM TNone").at(0).rows.at(0).at(0), "新みらい銀行");
-}
-
 }  // namespace

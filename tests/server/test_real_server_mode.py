@@ -69,30 +69,29 @@ class RealServerModeTest(unittest.TestCase):
         self.assertIn("CREATE DATABASE qnt8dat01\n", batches)
         self.assertIn("CREATE DATABASE qnt8sys\n", batches)
 
-    def test_a_server_with_databases_of_the_tests_names_is_refused_and_left_alone(self):
-        # A company database, and one named like a database the test's seed makes.
-        server = self.start_server(
-            "CREATE DATABASE qnt8dat77\nGO\nUSE qnt8dat77\nCREATE TABLE TBank (BankCode char(4))\n"
-            "INSERT INTO TBank VALUES ('0005')\nGO\nCREATE DATABASE shop\n")
-        result = self.run_tests(server, self.SERVER_TESTS,
-                                "AccessLayerTest.EveryStatementOfABatchIsAResult")
-        self.assertNotEqual(result.returncode, 0)
-        self.assertIn("has databases the tests would make or change: qnt8dat77, shop. The tests run "
-                      "only on a server without them", result.stdout)
-        self.assertEqual(self.databases(server),
-                         SYSTEM_DATABASES + ["qnt8dat77", "shop", "oravend_test_lock"])
+    def test_a_server_the_tests_could_harm_is_refused_and_left_alone(self):
+        # Another collation; a company database and one named like a database of the test's seed.
+        cases = [
+            ({"args": ("--collation", "Latin1_General_CS_AS")},
+             "has the collation Latin1_General_CS_AS; the tests expect a server installed with "
+             "Japanese_CI_AS", []),
+            ({"seed": "CREATE DATABASE qnt8dat77\nGO\nUSE qnt8dat77\nCREATE TABLE TBank "
+                      "(BankCode char(4))\nINSERT INTO TBank VALUES ('0005')\nGO\n"
+                      "CREATE DATABASE shop\n"},
+             "has databases the tests would make or change: qnt8dat77, shop. The tests run only "
+             "on a server without them", ["qnt8dat77", "shop", "oravend_test_lock"]),
+        ]
+        for server_options, message, databases in cases:
+            with self.subTest(message=message):
+                server = self.start_server(**server_options)
+                result = self.run_tests(server, self.SERVER_TESTS,
+                                        "AccessLayerTest.EveryStatementOfABatchIsAResult")
+                self.assertNotEqual(result.returncode, 0)
+                self.assertIn(message, result.stdout)
+                self.assertEqual(self.databases(server), SYSTEM_DATABASES + databases)
         with server.connect("qnt8dat77") as connection, connection.cursor() as cursor:
             cursor.execute("SELECT BankCode FROM TBank")
             self.assertEqual(cursor.fetchall(), [("0005",)])
-
-    def test_a_server_of_another_collation_is_refused(self):
-        server = self.start_server(args=("--collation", "Latin1_General_CS_AS"))
-        result = self.run_tests(server, self.SERVER_TESTS,
-                                "AccessLayerTest.EveryStatementOfABatchIsAResult")
-        self.assertNotEqual(result.returncode, 0)
-        self.assertIn("has the collation Latin1_General_CS_AS; the tests expect a server installed "
-                      "with Japanese_CI_AS", result.stdout)
-        self.assertEqual(self.databases(server), SYSTEM_DATABASES)
 
     def test_a_test_waits_while_another_run_holds_the_server(self):
         server = self.start_server()

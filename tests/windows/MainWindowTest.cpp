@@ -98,12 +98,6 @@ TEST_F(MainWindowTest, ABankRecordThatCannotBeShownEndsTheProgramBeforeTheWindow
                  platform::Icon::Critical, "オラベンド"}}));
   EXPECT_EQ(ui_.ended, 1);
   EXPECT_FALSE(IsWindowVisible(window->Handle()));
-
-  // A missing file: why it cannot be read, then that there is no record.
-  std::filesystem::remove(dir_.Path() / "ORV_BankName");
-  support::RecordingUi second;
-  EXPECT_FALSE(frmOravend(shared_, second).Load());
-  EXPECT_EQ(second.boxes.size(), 2u);
 }
 
 TEST_F(MainWindowTest, ShiftRRunsOnceOnlyWithShiftAloneAndAltRAsTheButtonDoes) {
