@@ -396,12 +396,20 @@ const std::string kRollbackUnsure =
     "会社データベース「qnt8dat01」を確かめる途中でエラーが発生し、試した変更を取り消せたことを確"
     "かめられなかったため、中止しました。どのデータベースも変更していません。\r\nTimeout expired"
     "\r\nトランザクションが終了していません (@@TRANCOUNT = 1)。";
+const std::string kRollbackFailed =
+    kTrialFailed + "\r\n・qnt8dat01: Error 229 raised by the stand-in server.";
+const std::string kTrialTimeout = kTrialFailed + "\r\n・qnt8dat02: Timeout expired";
 const std::string kLostInQnt8dat02 =
     "会社データベース「qnt8dat02」を確かめる途中でサーバーとの接続が切れました。どのデータベー"
     "スも変更していません。\r\n";
 const std::string kFailedInQnt8dat02 =
     "会社データベース「qnt8dat02」の変更中にエラーが発生しました。このデータベースの変更は取り"
     "消しました。\r\n";
+const std::string kOffline =
+    kFailedInQnt8dat02 + "Database 'qnt8dat02' cannot be opened because it is offline.\r\n";
+const std::string kReadOnly =
+    kFailedInQnt8dat02 +
+    "Failed to update database \"qnt8dat02\" because the database is read-only.\r\n";
 const std::string kLostAtQnt8dat02 =
     "会社データベース「qnt8dat02」の変更中にサーバーとの接続が切れました。確定していないこのデー"
     "タベースの変更は、サーバーが取り消します。\r\n";
@@ -439,17 +447,9 @@ INSTANTIATE_TEST_SUITE_P(
         // The trial's rollback does not happen: the transaction would hold every later change.
         Stop{{"--hold", "ROLLBACK:5"}, 1, "---", 0, kRollbackUnsure},
         // The rollback fails, and the guard's second one ends the transaction.
-        Stop{{"--fail-batch", "6:229"},
-             0,
-             "---",
-             0,
-             kTrialFailed + "\r\n・qnt8dat01: Error 229 raised by the stand-in server."},
+        Stop{{"--fail-batch", "6:229"}, 0, "---", 0, kRollbackFailed},
         // Changing the database waits no longer than the command time-out.
-        Stop{{"--hold", "USE [qnt8dat02]:60"},
-             1,
-             "---",
-             0,
-             kTrialFailed + "\r\n・qnt8dat02: Timeout expired"},
+        Stop{{"--hold", "USE [qnt8dat02]:60"}, 1, "---", 0, kTrialTimeout},
         // A server that stops answering, even the cancel; a session that ends; a connection that
         // goes in the middle of a reply's rows.
         Stop{{"--stall-batch", "7"}, 1, "---", 0, kLostInQnt8dat02},
@@ -458,30 +458,14 @@ INSTANTIATE_TEST_SUITE_P(
         Stop{{"--drop-in-rows", "1"}, 0, "---", 0, kEof},
         // A lock held elsewhere: the UPDATE waits, as on SQL Server, which has no lock time-out by
         // default, until the command time-out cancels it and the run rolls back.
-        Stop{{}, 2, "---", 0, kTrialFailed + "\r\n・qnt8dat02: Timeout expired", "", kLock, 1},
+        Stop{{}, 2, "---", 0, kTrialTimeout, "", kLock, 1},
         Stop{{}, 2, "+--", 0, kFailedInQnt8dat02 + "Timeout expired\r\n", kOneChanged, kLock, 4},
         // The real pass, after the first database.
         Stop{{"--drop-batch", "19"}, 0, "+--", 1, kLostAtQnt8dat02, kOneChanged},
         Stop{{"--drop-reply", "19"}, 0, "+--", 1, kLostAtQnt8dat02, kOneChanged},
         Stop{{"--stall-batch", "18"}, 1, "+--", 1, kLostAtQnt8dat02, kOneChanged},
-        Stop{
-            {},
-            0,
-            "+?-",
-            0,
-            kFailedInQnt8dat02 + "Database 'qnt8dat02' cannot be opened because it is offline.\r\n",
-            kOneChanged,
-            "ALTER DATABASE qnt8dat02 SET OFFLINE",
-            4},
-        Stop{{},
-             0,
-             "+--",
-             0,
-             kFailedInQnt8dat02 +
-                 "Failed to update database \"qnt8dat02\" because the database is read-only.\r\n",
-             kOneChanged,
-             "ALTER DATABASE qnt8dat02 SET READ_ONLY",
-             4},
+        Stop{{}, 0, "+?-", 0, kOffline, kOneChanged, "ALTER DATABASE qnt8dat02 SET OFFLINE", 4},
+        Stop{{}, 0, "+--", 0, kReadOnly, kOneChanged, "ALTER DATABASE qnt8dat02 SET READ_ONLY", 4},
         Stop{{}, 0, "+?-", 0, kFailedInQnt8dat02, kOneChanged, "USE qnt8dat02 DROP TABLE TBank", 4},
         // The first commit, not answered as it should be: its outcome is unknown.
         Stop{{"--drop-reply", "17"}, 0, "+--", 1, kCommitLost, kNoneKnown},

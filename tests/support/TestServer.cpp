@@ -143,30 +143,30 @@ std::vector<std::string> Column(odbc::Connection& connection, const std::string&
   return values;
 }
 
-bool Exists(odbc::Connection& connection, const std::string& view, const std::string& name) {
+bool DatabaseExists(odbc::Connection& connection, const std::string& name) {
   return odbc::QueryNumber(connection,
-                           "SELECT COUNT(*) FROM " + view + " WHERE name = " + Literal(name)) > 0;
+                           "SELECT COUNT(*) FROM sys.databases WHERE name = " + Literal(name)) > 0;
 }
 
-/// The lock database with its one table, made by whichever run comes first.
+/// Runs `sql`, which makes something, unless it exists already: another run can make it first.
+void Make(odbc::Connection& connection, const std::string& sql, long alreadyExists) {
+  try {
+    connection.Execute(sql);
+  } catch (const odbc::Error& e) {
+    if (e.NativeError() != alreadyExists) throw;
+  }
+}
+
+/// The lock database with its one table, made by whichever run comes first. Each is looked for
+/// first: making the table again can wait for the run that holds it.
 void EnsureLockDatabase(const ServerLogin& login) {
   auto master = Open(login, "master", 60);
-  const auto made = [&] { return Exists(*master, "sys.databases", kLockDatabase); };
-  if (!made()) {
-    try {
-      master->Execute(std::string("CREATE DATABASE ") + kLockDatabase);
-    } catch (const odbc::Error&) {
-      if (!made()) throw;
-    }
+  if (!DatabaseExists(*master, kLockDatabase)) {
+    Make(*master, std::string("CREATE DATABASE ") + kLockDatabase, 1801);
   }
   auto lock = Open(login, kLockDatabase, 60);
-  const auto hasTable = [&] { return Exists(*lock, "sys.tables", "run_lock"); };
-  if (!hasTable()) {
-    try {
-      lock->Execute("CREATE TABLE run_lock (id int NOT NULL PRIMARY KEY)");
-    } catch (const odbc::Error&) {
-      if (!hasTable()) throw;
-    }
+  if (odbc::QueryNumber(*lock, "SELECT COUNT(*) FROM sys.tables WHERE name = 'run_lock'") == 0) {
+    Make(*lock, "CREATE TABLE run_lock (id int NOT NULL PRIMARY KEY)", 2714);
   }
 }
 
@@ -275,7 +275,7 @@ class TestServer::Reservation {
             "ORAVEND_TEST_SERVER: the test's seed failed: " + std::string(e.what()) + "\n" + batch);
       }
       for (const auto& name : SeedDatabases(batch)) {
-        if (Exists(*admin_, "sys.databases", name)) made_.push_back(name);
+        if (DatabaseExists(*admin_, name)) made_.push_back(name);
       }
     }
   }
