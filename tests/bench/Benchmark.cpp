@@ -5,10 +5,6 @@
 // latency plus the run's own time at zero latency), and the peak memory of the process that
 // ran it. Each run is a fresh process (this program, started again), so that its peak memory
 // is its own.
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -18,8 +14,6 @@
 
 #include "bankname/UpdateRun.hpp"
 #include "support/TestServer.hpp"
-
-extern char** environ;
 
 namespace {
 
@@ -111,37 +105,13 @@ Figures RunChild(const support::StandIn& server, const std::filesystem::path& fo
     return requests;
   };
   const long before = requestsSoFar();
-  int out[2];
-  if (pipe(out) != 0) throw std::runtime_error("pipe failed");
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addclose(&actions, out[0]);
-  std::vector<std::string> args{"/proc/self/exe", "--measure", server.DataSource(),
-                                folder.string()};
-  std::vector<char*> argv;
-  for (auto& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  pid_t child = 0;
-  if (posix_spawn(&child, "/proc/self/exe", &actions, nullptr, argv.data(), environ) != 0) {
-    throw std::runtime_error("cannot start the measuring process");
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  std::string text;
-  char buffer[256];
-  for (ssize_t n; (n = read(out[0], buffer, sizeof buffer)) > 0;) {
-    text.append(buffer, static_cast<std::size_t>(n));
-  }
-  close(out[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    throw std::runtime_error("the measured run failed");
-  }
-  std::istringstream figures(text);
+  const std::string command = std::filesystem::read_symlink("/proc/self/exe").string() +
+                              " --measure " + server.DataSource() + " '" + folder.string() + "'";
+  FILE* child = popen(command.c_str(), "r");
+  if (child == nullptr) throw std::runtime_error("cannot start the measuring process");
   double seconds = 0, peakKilobytes = 0;
-  figures >> seconds >> peakKilobytes;
+  const bool read = std::fscanf(child, "%lf %lf", &seconds, &peakKilobytes) == 2;
+  if (pclose(child) != 0 || !read) throw std::runtime_error("the measured run failed");
   return {seconds, peakKilobytes / 1024.0, requestsSoFar() - before};
 }
 

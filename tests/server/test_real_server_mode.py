@@ -28,29 +28,20 @@ class RealServerModeTest(unittest.TestCase):
         self.addCleanup(server.stop)
         return server
 
-    def environment(self, server):
-        return dict(os.environ, ORAVEND_TEST_SERVER=f"{server.address},{server.port}",
-                    ORAVEND_TEST_LOGIN=LOGIN[0], ORAVEND_TEST_PASSWORD=LOGIN[1])
-
-    def run_tests(self, server, program, gtest_filter="*"):
-        return subprocess.run([program, f"--gtest_filter={gtest_filter}"],
-                              env=self.environment(server), capture_output=True, text=True,
-                              timeout=240)
-
-    def start_tests(self, server, program, gtest_filter):
-        process = subprocess.Popen([program, f"--gtest_filter={gtest_filter}"],
-                                   env=self.environment(server), stdout=subprocess.PIPE,
-                                   stderr=subprocess.STDOUT, text=True)
+    def start_tests(self, server, program, gtest_filter="*"):
+        environment = dict(os.environ, ORAVEND_TEST_SERVER=f"{server.address},{server.port}",
+                           ORAVEND_TEST_LOGIN=LOGIN[0], ORAVEND_TEST_PASSWORD=LOGIN[1])
+        process = subprocess.Popen([program, f"--gtest_filter={gtest_filter}"], env=environment,
+                                   stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
         self.addCleanup(process.wait, 60)
         self.addCleanup(process.kill)
         return process
 
-    @staticmethod
-    def failures(result):
-        """GoogleTest's failure reports, each with the lines that follow it."""
-        lines = (result.stdout + result.stderr).splitlines()
-        found = [i for i, line in enumerate(lines) if "Failure" in line or "FAILED" in line]
-        return "\n".join("\n".join(lines[i:i + 4]) for i in found[:20]) or result.stdout[-2000:]
+    def run_tests(self, server, program, gtest_filter="*"):
+        """The tests' exit code and the end of their output."""
+        process = self.start_tests(server, program, gtest_filter)
+        output, _ = process.communicate(timeout=240)
+        return process.returncode, output[-4000:]
 
     @staticmethod
     def databases(server):
@@ -61,8 +52,8 @@ class RealServerModeTest(unittest.TestCase):
     def test_the_suite_passes_and_leaves_only_its_lock_database(self):
         server = self.start_server()
         for program in (self.SERVER_TESTS, self.STARTUP_TESTS):
-            result = self.run_tests(server, program)
-            self.assertEqual(result.returncode, 0, self.failures(result))
+            code, output = self.run_tests(server, program)
+            self.assertEqual(code, 0, output)
         self.assertEqual(self.databases(server), SYSTEM_DATABASES + ["oravend_test_lock"])
         # The databases were made on this server, not on stand-ins of the tests' own.
         batches = server.batches()
@@ -84,10 +75,10 @@ class RealServerModeTest(unittest.TestCase):
         for server_options, message, databases in cases:
             with self.subTest(message=message):
                 server = self.start_server(**server_options)
-                result = self.run_tests(server, self.SERVER_TESTS,
-                                        "AccessLayerTest.EveryStatementOfABatchIsAResult")
-                self.assertNotEqual(result.returncode, 0)
-                self.assertIn(message, result.stdout)
+                code, output = self.run_tests(server, self.SERVER_TESTS,
+                                              "AccessLayerTest.EveryStatementOfABatchIsAResult")
+                self.assertNotEqual(code, 0)
+                self.assertIn(message, output)
                 self.assertEqual(self.databases(server), SYSTEM_DATABASES + databases)
         with server.connect("qnt8dat77") as connection, connection.cursor() as cursor:
             cursor.execute("SELECT BankCode FROM TBank")
@@ -95,19 +86,19 @@ class RealServerModeTest(unittest.TestCase):
 
     def test_a_test_waits_while_another_run_holds_the_server(self):
         server = self.start_server()
-        holder_run = self.run_tests(server, self.SERVER_TESTS,
-                                    "DiscoveryTest.AServerWithoutCompanyDatabasesGivesEmptyLists")
-        self.assertEqual(holder_run.returncode, 0, self.failures(holder_run))
+        # A first run makes the lock database.
+        self.assertEqual(self.run_tests(server, self.SERVER_TESTS, "DiscoveryTest.*")[0], 0)
         holder = server.connect("oravend_test_lock", autocommit=False)
         self.addCleanup(holder.close)
         holder.cursor().execute("INSERT INTO run_lock (id) VALUES (1)")
-        lock_requests = server.batches().count("BEGIN TRANSACTION\r\nINSERT INTO run_lock (id) "
-                                               "VALUES (1)")
-        waiting = self.start_tests(server, self.SERVER_TESTS,
-                                   "DiscoveryTest.EachProductGetsItsOwnDatabasesInServerOrder")
+
+        def asked():
+            return server.batches().count("BEGIN TRANSACTION\r\nINSERT INTO run_lock (id) VALUES (1)")
+
+        before = asked()
+        waiting = self.start_tests(server, self.SERVER_TESTS, "DiscoveryTest.*")
         deadline = time.monotonic() + 20
-        while server.batches().count("BEGIN TRANSACTION\r\nINSERT INTO run_lock (id) VALUES (1)") \
-                == lock_requests:
+        while asked() == before:
             self.assertLess(time.monotonic(), deadline, "the test never asked for the server")
             self.assertIsNone(waiting.poll(), "the test ended without waiting")
             time.sleep(0.05)
