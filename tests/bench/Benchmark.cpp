@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -107,11 +108,11 @@ Figures RunChild(const support::StandIn& server, const std::filesystem::path& fo
   const long before = requestsSoFar();
   const std::string command = std::filesystem::read_symlink("/proc/self/exe").string() +
                               " --measure " + server.DataSource() + " '" + folder.string() + "'";
-  FILE* child = popen(command.c_str(), "r");
-  if (child == nullptr) throw std::runtime_error("cannot start the measuring process");
+  std::unique_ptr<FILE, decltype(&pclose)> child(popen(command.c_str(), "r"), &pclose);
+  if (!child) throw std::runtime_error("cannot start the measuring process");
   double seconds = 0, peakKilobytes = 0;
-  const bool read = std::fscanf(child, "%lf %lf", &seconds, &peakKilobytes) == 2;
-  if (pclose(child) != 0 || !read) throw std::runtime_error("the measured run failed");
+  const bool read = std::fscanf(child.get(), "%lf %lf", &seconds, &peakKilobytes) == 2;
+  if (pclose(child.release()) != 0 || !read) throw std::runtime_error("the measured run failed");
   return {seconds, peakKilobytes / 1024.0, requestsSoFar() - before};
 }
 
