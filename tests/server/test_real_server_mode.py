@@ -87,13 +87,15 @@ class RealServerModeTest(unittest.TestCase):
     def test_a_test_waits_while_another_run_holds_the_server(self):
         server = self.start_server()
         # A first run makes the lock database.
-        self.assertEqual(self.run_tests(server, self.SERVER_TESTS, "DiscoveryTest.*")[0], 0)
+        code, output = self.run_tests(server, self.SERVER_TESTS, "DiscoveryTest.*")
+        self.assertEqual(code, 0, output)
         holder = server.connect("oravend_test_lock", autocommit=False)
         self.addCleanup(holder.close)
         holder.cursor().execute("INSERT INTO run_lock (id) VALUES (1)")
 
         def asked():
-            return server.batches().count("BEGIN TRANSACTION\r\nINSERT INTO run_lock (id) VALUES (1)")
+            request = "BEGIN TRANSACTION\r\nINSERT INTO run_lock (id) VALUES (1)"
+            return server.batches().count(request)
 
         before = asked()
         waiting = self.start_tests(server, self.SERVER_TESTS, "DiscoveryTest.*")
