@@ -15,11 +15,20 @@ std::string Quoted(const std::string& text) { return "「" + text + "」"; }
 
 namespace {
 
-std::string ReadAll(const std::filesystem::path& path, const std::string& fileName) {
+constexpr std::string_view kSaveAgain =
+    "メモ帳で開き、「名前を付けて保存」で文字コードに「ANSI」か「UTF-8」を選んで保存し直してくだ"
+    "さい。";
+
+std::string ReadAll(const std::filesystem::path& folder, const std::string& fileName) {
+  const auto path = folder / platform::PathFromUtf8(fileName);
   std::ifstream in(path, std::ios::binary);
   if (!in) {
-    throw std::runtime_error("ファイル" + Quoted(fileName) + "を開けません。(" +
-                             platform::PathToUtf8(path) + ")");
+    std::string message =
+        "ファイル" + Quoted(fileName) + "を開けません。(" + platform::PathToUtf8(path) + ")";
+    if (const std::string note = TxtTwinNote(folder, {fileName}); !note.empty()) {
+      message += "\r\n" + note;
+    }
+    throw std::runtime_error(message);
   }
   std::error_code error;
   if (std::filesystem::file_size(path, error) > kMaxControlFileBytes && !error) {
@@ -27,6 +36,29 @@ std::string ReadAll(const std::filesystem::path& path, const std::string& fileNa
                              "が大きすぎます。制御ファイルは 10 MB までです。");
   }
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+bool IsUtf8(std::string_view bytes) {
+  try {
+    platform::ToUtf16(bytes);
+    return true;
+  } catch (const platform::DecodeError&) {
+    return false;
+  }
+}
+
+/// The encoding of a whole file, decided once: UTF-8 when it says so with a byte-order mark
+/// (which is then dropped), or when it is valid UTF-8 with at least one character beyond ASCII,
+/// which code page 932 text almost never is; otherwise code page 932, as the products write.
+bool TakeUtf8(std::string& bytes) {
+  static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (bytes.starts_with(kByteOrderMark)) {
+    bytes.erase(0, kByteOrderMark.size());
+    return true;
+  }
+  const bool beyondAscii = std::any_of(
+      bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+  return beyondAscii && IsUtf8(bytes);
 }
 
 /// Splits at CR LF and at a lone CR; a final line without a line end counts too.
@@ -98,24 +130,33 @@ bool IsIdentifier(const std::string& name) {
   });
 }
 
-constexpr const char* kFieldNames[] = {"テーブル名", "キー列", "名称列", "カナ列"};
-
 }  // namespace
 
 std::vector<UsedLine> ReadUsedLines(const std::filesystem::path& folder,
                                     const std::string& fileName) {
-  const auto path = folder / platform::PathFromUtf8(fileName);
+  std::string bytes = ReadAll(folder, fileName);
+  const bool utf8 = TakeUtf8(bytes);
   std::vector<UsedLine> used;
   int number = 0;
-  for (const auto& bytes : SplitLines(ReadAll(path, fileName))) {
+  for (auto& line : SplitLines(bytes)) {
     ++number;
+    const std::string where =
+        "ファイル" + Quoted(fileName) + "の" + std::to_string(number) + "行目";
     std::string text;
-    try {
-      text = platform::DecodeCp932(bytes);
-    } catch (const platform::DecodeError&) {
-      throw std::runtime_error(
-          "ファイル" + Quoted(fileName) + "の" + std::to_string(number) +
-          "行目に、コードページ 932 (Shift_JIS) の文字ではないバイトがあります。");
+    if (utf8) {
+      if (!IsUtf8(line)) {
+        throw std::runtime_error(where + "に、UTF-8 の文字ではないバイトがあります。" +
+                                 std::string(kSaveAgain));
+      }
+      text = std::move(line);
+    } else {
+      try {
+        text = platform::DecodeCp932(line);
+      } catch (const platform::DecodeError&) {
+        throw std::runtime_error(
+            where + "に、Shift_JIS (ANSI) の文字でも UTF-8 の文字でもないバイトがあります。" +
+            std::string(kSaveAgain));
+      }
     }
     // Nothing in these files needs one; a line end of another system (LF alone) would
     // otherwise join two lines into one record.
@@ -123,8 +164,7 @@ std::vector<UsedLine> ReadUsedLines(const std::filesystem::path& folder,
       char code[8];
       std::snprintf(code, sizeof code, "%04X",
                     static_cast<unsigned>(static_cast<unsigned char>(*c)));
-      throw std::runtime_error("ファイル" + Quoted(fileName) + "の" + std::to_string(number) +
-                               "行目に制御文字 (U+" + code +
+      throw std::runtime_error(where + "に制御文字 (U+" + code +
                                ") があります。改行は CR LF で保存してください。");
     }
     if (!IsBlank(text)) used.push_back({number, SplitFields(text)});
@@ -132,15 +172,29 @@ std::vector<UsedLine> ReadUsedLines(const std::filesystem::path& folder,
   return used;
 }
 
-std::vector<std::string> ReadBankName(const std::filesystem::path& folder, platform::Ui& ui) {
-  try {
-    auto lines = ReadUsedLines(folder, BankNameFile);
-    if (lines.empty()) return {};
-    return std::move(lines.back().fields);
-  } catch (const std::exception& e) {
-    ui.MsgBox(e.what(), platform::Icon::Critical, platform::AppComments());
-    return {};
+std::string ItemName(std::size_t field) {
+  static constexpr const char* kNames[] = {"テーブル名", "キー列", "名称列", "カナ列"};
+  return "項目 " + std::to_string(field + 1) + " (" + kNames[field] + ")";
+}
+
+std::string TxtTwinNote(const std::filesystem::path& folder,
+                        const std::vector<std::string>& fileNames) {
+  std::string twins;
+  for (const auto& name : fileNames) {
+    if (platform::FileExists(folder / platform::PathFromUtf8(name + ".txt"))) {
+      twins += Quoted(name + ".txt");
+    }
   }
+  if (twins.empty()) return {};
+  return "※同じフォルダーに" + twins +
+         "があります。ファイル名の最後の「.txt」を消してください (エクスプローラーでは拡張子が"
+         "表示されないことがあります)。";
+}
+
+std::vector<std::string> ReadBankName(const std::filesystem::path& folder) {
+  auto lines = ReadUsedLines(folder, BankNameFile);
+  if (lines.empty()) return {};
+  return std::move(lines.back().fields);
 }
 
 BankRecord ParseBankRecord(const std::vector<std::string>& fields) {
@@ -162,7 +216,22 @@ BankRecord ParseBankRecord(const std::vector<std::string>& fields) {
                              "と項目 4 (変更後のコード) " + Quoted(bank.code) +
                              "が違います。コードは変更できません。同じコードにしてください。");
   }
+  // Transfer data is made from the kana columns, which hold half-width kana only.
+  const std::u16string kana = platform::ToUtf16(bank.kana);
+  for (std::size_t i = 0; i < kana.size(); ++i) {
+    const char16_t c = kana[i];
+    if ((c >= u' ' && c <= u'~') || (c >= 0xFF61 && c <= 0xFF9F)) continue;
+    const bool pair = c >= 0xD800 && c <= 0xDBFF && i + 1 < kana.size();
+    throw std::runtime_error(file + "の項目 6 (変更後のカナ) に、半角カナではない文字" +
+                             Quoted(platform::ToUtf8(kana.substr(i, pair ? 2 : 1))) +
+                             "があります。カナは半角カナ (と半角の英数字・記号) で書いてくださ"
+                             "い。IME で入力した後に F8 キーを押すと半角カナになります。");
+  }
   return bank;
+}
+
+BankRecord ReadBankRecord(const std::filesystem::path& folder) {
+  return ParseBankRecord(ReadBankName(folder));
 }
 
 std::vector<TableLine> ReadTableList(const std::filesystem::path& folder,
@@ -187,8 +256,8 @@ std::vector<TableLine> ReadTableList(const std::filesystem::path& folder,
       // A table and its key are needed; an empty name or kana column means no such update.
       const std::string& name = line.fields[i];
       if ((i >= 2 && name.empty()) || IsIdentifier(name)) continue;
-      throw std::runtime_error(where + "の項目 " + std::to_string(i + 1) + " (" + kFieldNames[i] +
-                               ") " + Quoted(name) + "は SQL Server の名前として使えません。" +
+      throw std::runtime_error(where + "の" + ItemName(i) + " " + Quoted(name) +
+                               "は SQL Server の名前として使えません。" +
                                "名前には文字、数字、_ @ # $ だけが使えます。");
     }
     // One column for two roles would get the other's value, or be matched on the code.
@@ -196,13 +265,12 @@ std::vector<TableLine> ReadTableList(const std::filesystem::path& folder,
       for (std::size_t j = i + 1; j < 4; ++j) {
         const std::string& a = line.fields[i];
         if (a.empty() || !platform::SameIgnoringAsciiCase(a, line.fields[j])) continue;
-        throw std::runtime_error(where + "の項目 " + std::to_string(i + 1) + " (" + kFieldNames[i] +
-                                 ") と項目 " + std::to_string(j + 1) + " (" + kFieldNames[j] +
-                                 ") が同じ列" + Quoted(a) +
+        throw std::runtime_error(where + "の" + ItemName(i) + " と" + ItemName(j) + " が同じ列" +
+                                 Quoted(a) +
                                  "です。キー列、名称列、カナ列は別の列にしてください。");
       }
     }
-    tables.push_back({line.fields[0], line.fields[1], line.fields[2], line.fields[3]});
+    tables.push_back({line.fields[0], line.fields[1], line.fields[2], line.fields[3], line.number});
   }
   return tables;
 }

@@ -16,7 +16,7 @@ namespace {
 /// database collation of another code page, and the server compares them under that collation.
 std::string ColumnCheckSql(const std::string& table, const std::string& column) {
   return "SELECT system_type_id, collation_name, COLLATIONPROPERTY(collation_name, 'CodePage')"
-         " AS CodePage FROM sys.columns WHERE name = N'" +
+         " AS CodePage, column_id FROM sys.columns WHERE name = N'" +
          column + "' AND object_id = Object_ID(N'[dbo].[" + table + "]')";
 }
 
@@ -44,8 +44,8 @@ bool HoldsJapanese(const std::optional<std::string>& codePage) {
 
 }  // namespace
 
-UpdatePlan::UpdatePlan(const std::vector<TableLine>& lines, BankRecord bank)
-    : bank_(std::move(bank)) {
+UpdatePlan::UpdatePlan(std::string fileName, const std::vector<TableLine>& lines, BankRecord bank)
+    : fileName_(std::move(fileName)), bank_(std::move(bank)) {
   std::unordered_map<std::string, std::size_t> checked;  // table NUL column -> check
   const auto check = [&](const std::string& table, const std::string& column) {
     if (column.empty()) return kNone;
@@ -61,7 +61,7 @@ UpdatePlan::UpdatePlan(const std::vector<TableLine>& lines, BankRecord bank)
     if (line.nameColumn.empty() && line.kanaColumn.empty()) continue;
     const std::size_t name = check(line.table, line.nameColumn);
     const std::size_t kana = check(line.table, line.kanaColumn);
-    lines_.push_back({line.table, check(line.table, line.key), name, kana});
+    lines_.push_back({line.table, line.number, check(line.table, line.key), name, kana});
   }
 }
 
@@ -95,6 +95,19 @@ std::string UpdatePlan::BatchFor(const std::vector<odbc::ResultSet>& answers) co
     return UpdateSql(line.table, columns_[check], value, columns_[line.key], bank_.code);
   };
 
+  // The server, not the spelling, decides which column a name means: under its collation names
+  // that differ in case, width or kana can be one column.
+  const auto sameColumn = [&](const Line& line, std::size_t a, std::size_t b, std::size_t fieldA,
+                              std::size_t fieldB) {
+    if (!exists(a) || !exists(b) || answers[a].rows.front().at(3) != answers[b].rows.front().at(3))
+      return;
+    throw std::runtime_error("ファイル" + Quoted(fileName_) + "の" + std::to_string(line.number) +
+                             "行目の" + ItemName(fieldA) + " " + Quoted(columns_[a]) + "と" +
+                             ItemName(fieldB) + " " + Quoted(columns_[b]) +
+                             "は、このデータベースでは同じ列です。キー列、名称列、カナ列は別の列"
+                             "にしてください。");
+  };
+
   std::string batch;
   for (const auto& line : lines_) {
     const bool name = exists(line.name);
@@ -104,6 +117,9 @@ std::string UpdatePlan::BatchFor(const std::vector<odbc::ResultSet>& answers) co
       throw std::runtime_error("テーブル" + Quoted(line.table) + "にキー列" +
                                Quoted(columns_[line.key]) + "がありません。");
     }
+    sameColumn(line, line.key, line.name, 1, 2);
+    sameColumn(line, line.key, line.kana, 1, 3);
+    sameColumn(line, line.name, line.kana, 2, 3);
     if (name) batch += update(line, line.name, bank_.name, "変更後の名称");
     if (kana) batch += update(line, line.kana, bank_.kana, "変更後のカナ");
   }

@@ -15,10 +15,11 @@ namespace basCommon {
 /// of a database select.
 class UpdatePlan {
  public:
-  UpdatePlan(const std::vector<TableLine>& lines, BankRecord bank);
+  /// `lines` as read from the table list `fileName`, which messages name.
+  UpdatePlan(std::string fileName, const std::vector<TableLine>& lines, BankRecord bank);
 
   /// The statements that ask the catalog, one per distinct table and name, kana or key column:
-  /// the column's type, collation and code page, a row when the column exists in dbo's table.
+  /// the column's type, collation, code page and id, a row when the column exists in dbo's table.
   const std::vector<std::string>& CheckStatements() const { return checks_; }
 
   /// All of them as one batch, joined with CR LF.
@@ -28,17 +29,20 @@ class UpdatePlan {
   /// order): for every line whose name (then kana) column exists, an UPDATE setting it to the new
   /// value as a Unicode literal where the key column equals the bank code, each ending in CR LF.
   /// Empty when no listed column exists. Raises std::runtime_error when a table to be changed has
-  /// no such key column, or a column's code page cannot hold the new text.
+  /// no such key column, two of a line's key, name and kana columns are one column of the
+  /// database, or a column's code page cannot hold the new text.
   std::string BatchFor(const std::vector<odbc::ResultSet>& answers) const;
 
  private:
   /// A line with the index of each of its columns' check; kNone for an empty column.
   struct Line {
     std::string table;
+    int number;
     std::size_t key, name, kana;
   };
   static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
+  std::string fileName_;
   std::vector<Line> lines_;
   std::vector<std::string> columns_;  // the column of each check, in order
   BankRecord bank_;

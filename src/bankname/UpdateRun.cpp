@@ -191,7 +191,7 @@ void UpdateRun(odbc::Connection& connection, const std::filesystem::path& folder
     host.SetIsRunning(true);
     // Read once: every database gets the same values, and a broken file is found before the
     // first database is touched.
-    const BankRecord bank = ParseBankRecord(ReadBankName(folder, host));
+    const BankRecord bank = ReadBankRecord(folder);
     if (bank != shown) {
       Idle(host);
       host.ShowBankRecord(bank);
@@ -201,8 +201,8 @@ void UpdateRun(odbc::Connection& connection, const std::filesystem::path& folder
                   platform::Icon::Exclamation, MainWindowCaption);
       return;
     }
-    const UpdatePlan notaraPlan(ReadTableList(folder, notaraFile), bank);
-    const UpdatePlan vostrelPlan(ReadTableList(folder, vostrelFile), bank);
+    const UpdatePlan notaraPlan(notaraFile, ReadTableList(folder, notaraFile), bank);
+    const UpdatePlan vostrelPlan(vostrelFile, ReadTableList(folder, vostrelFile), bank);
 
     std::vector<Database> databases;
     for (const auto& name : GetCompanyDatabases(connection, ProductNotara)) {

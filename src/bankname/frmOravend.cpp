@@ -74,9 +74,9 @@ frmOravend::frmOravend(basCommon::Shared& shared, platform::Ui& ui)
 bool frmOravend::Load() {
   try {
     ChooseScope();
-    const auto fields = basCommon::ReadBankName(shared_.ProgramFolder, ui_);
+    const auto bank = basCommon::ReadBankRecord(shared_.ProgramFolder);
     SetText(Label(13), win32::Wide(shared_.ProductLabel));
-    ShowBankRecord(basCommon::ParseBankRecord(fields));
+    ShowBankRecord(bank);
     return true;
   } catch (const std::exception& e) {
     ui_.MsgBox(e.what(), platform::Icon::Critical, basCommon::MainWindowCaption);

@@ -44,14 +44,19 @@ bool MayStart(const Shared& shared, StartupHost& host) {
       return false;
     }
   }
-  std::string missing;
+  std::vector<std::string> missing;
   for (const auto& file : {NotaraMasterOnlyFile, VostrelMasterOnlyFile}) {
     if (!platform::FileExists(shared.ProgramFolder / platform::PathFromUtf8(file))) {
-      missing += "・" + file + "\r\n";
+      missing.push_back(file);
     }
   }
   if (!missing.empty()) {
-    host.MsgBox("下記のファイルを検知できませんでした。\r\n" + missing +
+    std::string list;
+    for (const auto& file : missing) list += "・" + file + "\r\n";
+    if (const auto note = TxtTwinNote(shared.ProgramFolder, missing); !note.empty()) {
+      list += note + "\r\n";
+    }
+    host.MsgBox("下記のファイルを検知できませんでした。\r\n" + list +
                     "\r\nファイルが検知できないのには以下の原因が考えられます。\r\n"
                     "・ファイル名に誤りがある。\r\n・ファイルが存在しない。",
                 platform::Icon::None, platform::AppTitle);

@@ -74,7 +74,7 @@ int Measure(const std::string& dataSource, const std::filesystem::path& folder) 
                    {"Connect Timeout", "30"}});
   const auto start = Clock::now();
   SilentRunHost host;
-  const auto bank = basCommon::ParseBankRecord(basCommon::ReadBankName(folder, host));
+  const auto bank = basCommon::ReadBankRecord(folder);
   basCommon::UpdateRun(connection, folder, kNotaraList, kVostrelList, bank, host);
   // The process's own high-water mark: what the kernel keeps for a spawned child also counts the
   // parent that spawned it.

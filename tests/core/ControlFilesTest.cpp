@@ -11,6 +11,9 @@ using Fields = std::vector<std::string>;
 // Code page 932 bytes of 新みらい銀行 and ｼﾝﾐﾗｲｷﾞﾝｺｳ.
 const std::string kNewName = "\x90\x56\x82\xDD\x82\xE7\x82\xA2\x8B\xE2\x8D\x73";
 const std::string kNewKana = "\xBC\xDD\xD0\xD7\xB2\xB7\xDE\xDD\xBA\xB3";
+const std::string kSaveAgain =
+    "メモ帳で開き、「名前を付けて保存」で文字コードに「ANSI」か「UTF-8」を選んで保存し直してくだ"
+    "さい。";
 
 std::string ErrorOf(const std::function<void()>& call) {
   try {
@@ -45,10 +48,9 @@ class ControlFilesTest : public testing::Test {
   }
   std::vector<std::string> ReadBank(const std::string& bytes) {
     support::WriteFile(dir_.Path() / "ORV_BankName", bytes);
-    return basCommon::ReadBankName(dir_.Path(), ui_);
+    return basCommon::ReadBankName(dir_.Path());
   }
   support::TempDir dir_;
-  support::RecordingUi ui_;
 };
 
 TEST_F(ControlFilesTest, LinesFieldsAndTextOrWhereTheyCannotBeRead) {
@@ -56,9 +58,10 @@ TEST_F(ControlFilesTest, LinesFieldsAndTextOrWhereTheyCannotBeRead) {
     return "ファイル「ORV_Test」の" + std::to_string(line) + "行目に制御文字 (U+" + code +
            ") があります。改行は CR LF で保存してください。";
   };
-  const auto notCp932 = [](int line) {
+  const auto neither = [](int line) {
     return "ファイル「ORV_Test」の" + std::to_string(line) +
-           "行目に、コードページ 932 (Shift_JIS) の文字ではないバイトがあります。";
+           "行目に、Shift_JIS (ANSI) の文字でも UTF-8 の文字でもないバイトがあります。" +
+           kSaveAgain;
   };
   const std::pair<std::string, std::string> cases[] = {
       {"a,b\r\nc\rd", "[a|b][c][d]"},
@@ -67,22 +70,37 @@ TEST_F(ControlFilesTest, LinesFieldsAndTextOrWhereTheyCannotBeRead) {
       {"T,K,N,\r\n,,\r\n\"a,b\"", "[T|K|N|][||][\"a|b\"]"},
       {kNewName + "," + kNewKana + ",\x95\x5C,\x87\x40,\\,~",
        "[新みらい銀行|ｼﾝﾐﾗｲｷﾞﾝｺｳ|表|①|\\|~]"},
+      // UTF-8 as Notepad saves it, with or without its byte-order mark; "アイ" in UTF-8 is also
+      // valid code page 932 (繧｢繧､), and UTF-8 wins.
+      {"\xEF\xBB\xBF"
+       "a,\xE3\x81\x82\r\nb",
+       "[a|あ][b]"},
+      {"x,\xE3\x82\xA2\xE3\x82\xA4", "[x|アイ]"},
       // A file saved with LF line ends would be one line whose fields run into each other.
       {"1,A,B,1,C,D\n0005,A,B,0005,E,F\n", control(1, "000A")},
       {"a\r\nb,\tc\r\n", control(2, "0009")},
       {"a\x7F", control(1, "007F")},
       {std::string("a\0b", 3), control(1, "0000")},
-      {"ok\r\n\r\nab\x81\x20\r\n", notCp932(3)},
-      {"ok\r\nlead at end \x82", notCp932(2)},
+      {"ok\r\n\r\nab\x81\x20\r\n", neither(3)},
+      {"ok\r\nlead at end \x82", neither(2)},
+      {"\xFF\xFE"
+       "o",
+       neither(1)},  // UTF-16's byte-order mark
       {"\xEF\xBB\xBF"
-       "a,b",
-       notCp932(1)},  // a UTF-8 byte-order mark
+       "ok\r\n\x82\xA0",
+       "ファイル「ORV_Test」の2行目に、UTF-8 の文字ではないバイトがあります。" + kSaveAgain},
   };
   for (const auto& [bytes, read] : cases) EXPECT_EQ(Read(bytes), read) << bytes;
-  EXPECT_NE(ErrorOf([&] {
-              basCommon::ReadUsedLines(dir_.Path(), "ORV_Missing");
-            }).find("ファイル「ORV_Missing」を開けません。"),
-            std::string::npos);
+  // A missing file; beside it, the same name with the extension Explorer hides.
+  const auto missing = [&] { return ErrorOf([&] { basCommon::ReadBankName(dir_.Path()); }); };
+  std::filesystem::remove(dir_.Path() / "ORV_BankName");
+  EXPECT_TRUE(missing().starts_with("ファイル「ORV_BankName」を開けません。(")) << missing();
+  EXPECT_EQ(missing().find("※"), std::string::npos);
+  support::WriteFile(dir_.Path() / "ORV_BankName.txt", "0005,A,B,0005,C,D");
+  EXPECT_TRUE(missing().ends_with(
+      ")\r\n※同じフォルダーに「ORV_BankName.txt」があります。ファイル名の最後の「.txt」を消して"
+      "ください (エクスプローラーでは拡張子が表示されないことがあります)。"))
+      << missing();
 }
 
 TEST_F(ControlFilesTest, TheBankRecordIsTheLastUsedLine) {
@@ -92,18 +110,15 @@ TEST_F(ControlFilesTest, TheBankRecordIsTheLastUsedLine) {
       basCommon::ParseBankRecord(
           ReadBank("0987654321,x,y,0987654321," + kNewName + "," + kNewKana + ",extra")),
       (basCommon::BankRecord{"0987654321", "x", "y", "0987654321", "新みらい銀行", "ｼﾝﾐﾗｲｷﾞﾝｺｳ"}));
-  EXPECT_TRUE(ui_.boxes.empty());
-  // An unreadable file is reported, as a critical error without a title, and gives no fields.
-  std::filesystem::remove(dir_.Path() / "ORV_BankName");
-  EXPECT_TRUE(basCommon::ReadBankName(dir_.Path(), ui_).empty());
-  ASSERT_EQ(ui_.boxes.size(), 1u);
-  EXPECT_NE(ui_.boxes[0].text.find("ORV_BankName"), std::string::npos);
-  EXPECT_EQ(std::tuple(ui_.boxes[0].icon, ui_.boxes[0].title, ui_.ended),
-            std::tuple(platform::Icon::Critical, "", 0));
 }
 
 TEST_F(ControlFilesTest, ABankRecordThatCannotBeShownOrRunIsRefused) {
   const std::string file = "ファイル「ORV_BankName」";
+  const auto kana = [&](const std::string& c) {
+    return file + "の項目 6 (変更後のカナ) に、半角カナではない文字「" + c +
+           "」があります。カナは半角カナ (と半角の英数字・記号) で書いてください。IME で入力した"
+           "後に F8 キーを押すと半角カナになります。";
+  };
   const std::pair<std::string, std::string> cases[] = {
       {"", file + "から銀行の情報を読めませんでした。使える行がありません。"},
       {"0005,A,B,0005,C", file + "の最後の行には項目が 6 つ必要です (5 個しかありません)。"},
@@ -111,6 +126,14 @@ TEST_F(ControlFilesTest, ABankRecordThatCannotBeShownOrRunIsRefused) {
        file + "の項目 1 (コード) 「0001」と項目 4 (変更後のコード) 「0005」が違います。"
               "コードは変更できません。同じコードにしてください。"},
       {"00A5,A,B,00A5,C,D", file + "の項目 4 (変更後のコード) 「00A5」は半角数字ではありません。"},
+      // The new kana goes into columns of half-width kana: what the IME types before F8 is
+      // refused, by its first such character.
+      {"0005,A,B,0005,C,\xBC\xDD\x83\x7E\x83\x89\x83\x43", kana("ミ")},
+      {"0005,A,B,0005,C,\x82\xB5\x82\xF1", kana("し")},
+      {"0005,A,B,0005,C,\x82\x60"
+       "BC",
+       kana("Ａ")},
+      {"0005,A,B,0005,C,\xBC\xDD\x81\x40\xD0", kana("\u3000")},
   };
   for (const auto& [bytes, message] : cases) {
     EXPECT_EQ(ErrorOf([&] { basCommon::ParseBankRecord(ReadBank(bytes)); }), message) << bytes;

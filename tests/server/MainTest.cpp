@@ -79,13 +79,18 @@ TEST_F(MainTest, MissingMasterListsAreNamedInOrder) {
             (Boxes{{"下記のファイルを検知できませんでした。\r\n・ORV_Vostrel_MasterOnly\r\n" + tail,
                     platform::Icon::None, "Oravend"}}));
 
-  std::filesystem::remove(dir_.Path() / "ORV_Notara_MasterOnly");
+  // Explorer hides the extension of a file saved as ORV_Notara_MasterOnly.txt: one more line
+  // says so.
+  std::filesystem::rename(dir_.Path() / "ORV_Notara_MasterOnly",
+                          dir_.Path() / "ORV_Notara_MasterOnly.txt");
   RecordingStartupHost again;
   basCommon::Main(shared_, again);
   ASSERT_EQ(again.ui.boxes.size(), 1u);
   EXPECT_EQ(again.ui.boxes[0].text,
             "下記のファイルを検知できませんでした。\r\n・ORV_Notara_MasterOnly\r\n"
-            "・ORV_Vostrel_MasterOnly\r\n" +
+            "・ORV_Vostrel_MasterOnly\r\n※同じフォルダーに「ORV_Notara_MasterOnly.txt」があり"
+            "ます。ファイル名の最後の「.txt」を消してください (エクスプローラーでは拡張子が表示され"
+            "ないことがあります)。\r\n" +
                 tail);
   EXPECT_EQ(again.ui.ended, 1);
   EXPECT_EQ(again.dialogs, 0);

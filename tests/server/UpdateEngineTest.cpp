@@ -44,7 +44,7 @@ const std::vector<TableLine> kLines{{"TBank", "BankCode", "BankName", "BankKana"
 
 std::string Check(const std::string& column, const std::string& table) {
   return "SELECT system_type_id, collation_name, COLLATIONPROPERTY(collation_name, 'CodePage') AS "
-         "CodePage FROM sys.columns WHERE name = N'" +
+         "CodePage, column_id FROM sys.columns WHERE name = N'" +
          column + "' AND object_id = Object_ID(N'[dbo].[" + table + "]')";
 }
 
@@ -69,8 +69,8 @@ class UpdateEngineTest : public testing::Test {
   }
   TestServer server_;
   std::unique_ptr<odbc::Connection> connection_ = server_.Connect();
-  const UpdatePlan ascii_{kLines, Bank("0005", "O'Neil", "ONEIL")};
-  const UpdatePlan japanese_{kLines, Bank("0005", "新みらい銀行", "ｼﾝﾐﾗｲ")};
+  const UpdatePlan ascii_{"ORV_Test", kLines, Bank("0005", "O'Neil", "ONEIL")};
+  const UpdatePlan japanese_{"ORV_Test", kLines, Bank("0005", "新みらい銀行", "ｼﾝﾐﾗｲ")};
 };
 
 TEST_F(UpdateEngineTest, EachDatabaseGetsStatementsForTheColumnsItHas) {
@@ -105,13 +105,14 @@ TEST_F(UpdateEngineRequestsTest, TheChecksOfADatabaseAreOneBatchOfEveryListedCol
 
 TEST_F(UpdateEngineTest, ADatabaseWithoutTheListedColumnsGetsAnEmptyBatch) {
   EXPECT_EQ(Build("qnt1dat04", ascii_), "");
-  const UpdatePlan nothingListed({{"TBank", "BankCode", "", ""}}, Bank("5", "a", "b"));
+  const UpdatePlan nothingListed("ORV_Test", {{"TBank", "BankCode", "", ""}}, Bank("5", "a", "b"));
   EXPECT_TRUE(nothingListed.CheckStatements().empty());
   EXPECT_EQ(Build("qnt1dat01", nothingListed), "");
 }
 
 TEST_F(UpdateEngineTest, ATableToChangeWithoutItsKeyColumnIsAnErrorOfThatDatabase) {
-  const UpdatePlan plan({{"TOther", "OtherBank", "OtherName", ""}, {"TMissing", "K", "N", ""}},
+  const UpdatePlan plan("ORV_Test",
+                        {{"TOther", "OtherBank", "OtherName", ""}, {"TMissing", "K", "N", ""}},
                         Bank("0005", "a", "b"));
   EXPECT_EQ(ErrorOf("qnt1dat02", plan), "テーブル「TOther」にキー列「OtherBank」がありません。");
   // A table the database does not have is no error.
@@ -125,7 +126,8 @@ TEST_F(UpdateEngineTest, JapaneseTextGoesOnlyIntoColumnsWhoseCodePageHoldsIt) {
   // ASCII text fits every code page; Japanese text fits a Japanese or a UTF-8 column, and
   // every nvarchar column.
   EXPECT_EQ(ErrorOf("qnt1dat03", ascii_), "no error");
-  const UpdatePlan fitting({{"TBank", "BankCode", "BankName", ""},
+  const UpdatePlan fitting("ORV_Test",
+                           {{"TBank", "BankCode", "BankName", ""},
                             {"TPayee", "PayBank", "PayBankName", ""},
                             {"TNone", "Code", "Name", ""}},
                            Bank("0005", "新みらい銀行", "ｼﾝﾐﾗｲ"));

@@ -99,9 +99,8 @@ class UpdateRunTest : public testing::Test {
   }
   /// The record the main window would show for the bank file as it is now.
   basCommon::BankRecord Shown() {
-    RecordingRunHost loader;
     try {
-      return basCommon::ParseBankRecord(basCommon::ReadBankName(dir_.Path(), loader));
+      return basCommon::ReadBankRecord(dir_.Path());
     } catch (const std::exception&) {
       return {};
     }
@@ -316,11 +315,8 @@ TEST_P(RefusedControlFileTest, ChangesNothingAndNamesTheFileAndLine) {
       {.seed = NotaraDatabase("qnt8dat01") + VostrelDatabase("zarvekkdat01"), .wireLog = true});
   WriteControlFiles(GetParam().notara, GetParam().vostrel, GetParam().bank);
   Run(server);
-  EXPECT_TRUE(host_.Ended());
-  EXPECT_EQ(host_.icons.back(), platform::Icon::Critical);
-  EXPECT_TRUE(std::any_of(host_.calls.begin(), host_.calls.end(), [](const std::string& call) {
-    return call.starts_with("box ") && call.find(": " + GetParam().where) != std::string::npos;
-  }));
+  ExpectTheRunEndedWith(host_.box);
+  EXPECT_TRUE(host_.box.starts_with(GetParam().where)) << host_.box;
   for (const auto& sql : server.Batches()) {
     EXPECT_FALSE(sql.starts_with("USE") || sql.find("UPDATE") != std::string::npos) << sql;
   }
@@ -343,10 +339,75 @@ INSTANTIATE_TEST_SUITE_P(
                             .where = kNotaraItem + "3 (名称列) と項目 4"},
                     Refused{.bank = "0001,A,B,0005,C,D\r\n",
                             .where = "ファイル「ORV_BankName」の項目 1 (コード) 「0001」と項目 4"},
+                    Refused{.bank = "0005,A,B,0005,C,\x80\r\n",
+                            .where = "ファイル「ORV_BankName」の1行目に、Shift_JIS (ANSI) の"},
                     Refused{.bank = "1,A,B,1,C,D\n0005,A,B,0005,E,F\n",
                             .where = "ファイル「ORV_BankName」の1行目に制御文字 (U+000A)"},
                     Refused{.notara = kNotaraList + "TBank\t,BankCode,BankName,\r\n",
                             .where = "ファイル「ORV_Notara_MasterOnly」の2行目に制御文字"}));
+
+// The control files as the administrator's tools save them, read as meant: UTF-8 with or without
+// its mark (also where its bytes are valid code page 932) or code page 932; a new kana that only
+// half-width kana columns can take; and columns that the database's collation makes one.
+struct AsSaved {
+  std::string bank;
+  std::string list = kNotaraList;
+  std::string box = "完了しました。";
+  Rows banks = kChanged;  ///< qnt8dat01's TBank afterwards
+};
+
+class AsSavedTest : public UpdateRunTest, public testing::WithParamInterface<AsSaved> {};
+
+TEST_P(AsSavedTest, WritesWhatTheFileMeansOrNothing) {
+  TestServer server({.seed = NotaraDatabase("qnt8dat01")});
+  WriteControlFiles(GetParam().list, "", GetParam().bank);
+  Run(server);
+  EXPECT_EQ(host_.box, GetParam().box);
+  EXPECT_EQ(host_.icons.size(), 1u);
+  EXPECT_EQ(Banks(server, "qnt8dat01"), GetParam().banks);
+}
+
+const std::string kUtf8Record = "0005,旧銀行,ｷｭｳ,0005,新銀行,ｼﾝ\r\n";
+const std::string kSameColumn =
+    "は、このデータベースでは同じ列です。キー列、名称列、カナ列は別の列にしてください。";
+
+INSTANTIATE_TEST_SUITE_P(
+    UpdateRunTest, AsSavedTest,
+    testing::Values(
+        AsSaved{.bank = kBankRecord}, AsSaved{.bank = kUtf8Record},
+        AsSaved{.bank = "\xEF\xBB\xBF" + kUtf8Record, .list = "\xEF\xBB\xBF" + kNotaraList},
+        // Read as code page 932, "新アイ" in UTF-8 would be 譁ｰ繧｢繧､.
+        AsSaved{.bank = "0005,アイ,AI,0005,新アイ,SIN AI\r\n",
+                .banks = {"0005|新アイ|SIN AI|旧銀行", "0009|他行|ﾀｺｳ|"}},
+        AsSaved{.bank = "0005,旧銀行,ｷｭｳ,0005,新銀行,ｼﾝｷﾞﾝｺｳ(ﾊﾟ) 1.2-3/\r\n",
+                .banks = {"0005|新銀行|ｼﾝｷﾞﾝｺｳ(ﾊﾟ) 1.2-3/|旧銀行", "0009|他行|ﾀｺｳ|"}},
+        AsSaved{
+            .bank = "0005,旧銀行,ｷｭｳ,0005,新銀行,シンギンコウ\r\n",
+            .box = "ファイル「ORV_BankName」の項目 6 (変更後のカナ) に、半角カナではない文字「シ"
+                   "」があります。カナは半角カナ (と半角の英数字・記号) で書いてください。IME "
+                   "で入力した後に F8 キーを押すと半角カナになります。",
+            .banks = kUnchanged},
+        AsSaved{
+            .bank = "0005,旧銀行,ｷｭｳ,0005,新銀行,ｼﾝぎんこう\r\n",
+            .box = "ファイル「ORV_BankName」の項目 6 (変更後のカナ) に、半角カナではない文字「ぎ"
+                   "」があります。カナは半角カナ (と半角の英数字・記号) で書いてください。IME "
+                   "で入力した後に F8 キーを押すと半角カナになります。",
+            .banks = kUnchanged},
+        // Japanese_CI_AS ignores width: the full-width name is the same column.
+        AsSaved{.bank = kBankRecord,
+                .list = "TBank,BankCode,BankName,ＢａｎｋＮａｍｅ\r\n",
+                .box = kTrialFailed +
+                       "\r\n・qnt8dat01: ファイル「ORV_Notara_MasterOnly」の1行目の項目 3 (名称列) "
+                       "「BankName」と項目 4 (カナ列) 「ＢａｎｋＮａｍｅ」" +
+                       kSameColumn,
+                .banks = kUnchanged},
+        AsSaved{.bank = kBankRecord,
+                .list = "TBank,BankCode,ｂａｎｋｃｏｄｅ,\r\n",
+                .box = kTrialFailed +
+                       "\r\n・qnt8dat01: ファイル「ORV_Notara_MasterOnly」の1行目の項目 2 (キー列) "
+                       "「BankCode」と項目 3 (名称列) 「ｂａｎｋｃｏｄｅ」" +
+                       kSameColumn,
+                .banks = kUnchanged}));
 
 // A run that stops: what it says, and which databases keep the change. A run that cannot trust
 // the connection any more stops at once; a database that cannot take the change in the trial pass
