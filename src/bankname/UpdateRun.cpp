@@ -1,8 +1,10 @@
 // The update run: a trial pass over every company database that changes nothing, then the real
-// pass.
+// pass. The run computes one ending, which UpdateRun shows.
 #include "bankname/UpdateRun.hpp"
 
+#include <algorithm>
 #include <exception>
+#include <numeric>
 #include <stdexcept>
 #include <vector>
 
@@ -18,13 +20,73 @@ constexpr std::size_t kListed = 10;
 struct Database {
   std::string name;
   const UpdatePlan* plan;
-  std::string batch;  ///< built by the trial pass
+  std::string batch;   ///< built by the trial pass
+  long long rows = 0;  ///< the rows the trial's batch changed
 };
 
 struct Failure {
   std::string database;
   std::string description;
 };
+
+/// How a run ends. A completed run and a failed one end the program after their box; after a
+/// warning nothing was changed, and the window is usable again.
+enum class Kind { Completed, Warning, Failed };
+
+struct Ending {
+  Kind kind;
+  std::string text;
+};
+
+/// Where a database was when it failed.
+enum class Stage { Trial, Change, Commit };
+
+/// How the connection stands after a failure: it can serve the next database (it answers and
+/// holds no transaction), it still holds a transaction, or it is gone.
+enum class State { Usable, Open, Lost };
+
+struct Aftermath {
+  State state;
+  std::string detail;  ///< what the check found, when the failure itself does not say it
+};
+
+/// What the box says of a database that failed, after its name; one row per stage and state.
+struct StopText {
+  Stage stage;
+  State state;
+  const char* text;
+};
+
+constexpr const char* kNothingChanged = "どのデータベースも変更していません。";
+constexpr const char* kChangeUndone =
+    "の変更中にエラーが発生しました。このデータベースの変更は取り消しました。";
+constexpr const char* kCommitFailed =
+    "の変更を確定する途中でエラーが発生しました。このデータベースが変更されたかどうかは分かりま"
+    "せん。確かめてください。";
+
+constexpr StopText kStopTexts[] = {
+    {Stage::Trial, State::Open,
+     "を確かめる途中でエラーが発生し、試した変更を取り消せたことを確かめられなかったため、中止しま"
+     "した。"},
+    {Stage::Trial, State::Lost, "を確かめる途中でサーバーとの接続が切れました。"},
+    {Stage::Change, State::Usable, kChangeUndone},
+    {Stage::Change, State::Open, kChangeUndone},
+    {Stage::Change, State::Lost,
+     "の変更中にサーバーとの接続が切れました。確定していないこのデータベースの変更は、サーバーが"
+     "取り消します。"},
+    {Stage::Commit, State::Usable, kCommitFailed},
+    {Stage::Commit, State::Open, kCommitFailed},
+    {Stage::Commit, State::Lost,
+     "の変更を確定する途中でサーバーとの接続が切れました。このデータベースが変更されたかどうかは"
+     "分かりません。確かめてください。"},
+};
+
+std::string StopTextOf(Stage stage, State state) {
+  const auto row = std::find_if(std::begin(kStopTexts), std::end(kStopTexts), [&](const auto& r) {
+    return r.stage == stage && r.state == state;
+  });
+  return row == std::end(kStopTexts) ? std::string() : row->text;
+}
 
 /// "・name" lines, the first kListed of them, then how many more.
 std::string Listed(const std::vector<std::string>& names) {
@@ -45,27 +107,19 @@ std::string TrialFailureMessage(const std::vector<Failure>& failures) {
          Listed(lines);
 }
 
-/// How the connection stands after a failure: whether the next database can use it (it still
-/// answers and holds no transaction), and whether it is gone. The transaction guard has already
-/// tried its rollback.
-struct Aftermath {
-  bool usable;
-  bool lost;
-  std::string detail;  ///< what the check found, when the failure itself does not say it
-};
-
+/// The transaction guard has already tried its rollback.
 Aftermath CheckConnection(odbc::Connection& connection, const std::exception& failure) {
   const auto* error = dynamic_cast<const odbc::Error*>(&failure);
-  if (error != nullptr && error->ConnectionLost()) return {false, true, {}};
+  if (error != nullptr && error->ConnectionLost()) return {State::Lost, {}};
   try {
     const long long open = odbc::QueryNumber(connection, "SELECT @@TRANCOUNT");
-    if (open == 0) return {true, false, {}};
-    return {false, false,
+    if (open == 0) return {State::Usable, {}};
+    return {State::Open,
             "トランザクションが終了していません (@@TRANCOUNT = " + std::to_string(open) + ")。"};
   } catch (const odbc::Error&) {
     // A connection that cannot answer this has failed for every later database too; what the
     // driver says of the check adds nothing to the failure itself.
-    return {false, true, {}};
+    return {State::Lost, {}};
   }
 }
 
@@ -75,36 +129,31 @@ std::string WithDetail(const std::exception& failure, const Aftermath& after) {
   return description + "\r\n" + after.detail;
 }
 
-/// The batch of one database, tried in a transaction that is rolled back, and the rows it
-/// would change.
-long long TryDatabase(odbc::Connection& connection, Database& database) {
+/// Builds the batch of one database and tries it in a transaction that is rolled back.
+void BuildAndTry(odbc::Connection& connection, Database& database) {
   connection.SetDefaultDatabase(database.name);
   database.batch = BuildUpdateSql(connection, *database.plan);
-  if (database.batch.empty()) return 0;
+  if (database.batch.empty()) return;
   odbc::Transaction trial(connection);
-  const long long rows = RowsChanged(trial.Execute(database.batch));
+  database.rows = RowsChanged(trial.Execute(database.batch));
   trial.Rollback();
-  return rows;
 }
 
 /// Visits every database as the real pass will, always rolling back: builds its batch and
 /// counts the rows it would change. Databases that fail are collected; a connection that cannot
 /// serve the next database ends the run at once.
-std::vector<Failure> TrialPass(odbc::Connection& connection, std::vector<Database>& databases,
-                               long long& rows, RunHost& host) {
+std::vector<Failure> BuildAndTryBatches(odbc::Connection& connection,
+                                        std::vector<Database>& databases, RunHost& host) {
   std::vector<Failure> failures;
   for (auto& database : databases) {
     try {
-      rows += TryDatabase(connection, database);
+      BuildAndTry(connection, database);
     } catch (const std::exception& e) {
       const Aftermath after = CheckConnection(connection, e);
-      if (!after.usable) {
-        throw std::runtime_error(
-            "会社データベース" + Quoted(database.name) +
-            (after.lost ? "を確かめる途中でサーバーとの接続が切れました。"
-                        : "を確かめる途中でエラーが発生し、試した変更を取り消せたことを確か"
-                          "められなかったため、中止しました。") +
-            "どのデータベースも変更していません。\r\n" + WithDetail(e, after));
+      if (after.state != State::Usable) {
+        throw std::runtime_error("会社データベース" + Quoted(database.name) +
+                                 StopTextOf(Stage::Trial, after.state) + kNothingChanged + "\r\n" +
+                                 WithDetail(e, after));
       }
       failures.push_back({database.name, e.what()});
     }
@@ -118,20 +167,10 @@ std::vector<Failure> TrialPass(odbc::Connection& connection, std::vector<Databas
 /// before it are changed, the ones after it are not; databases without a batch need no change
 /// and are left out.
 std::string RealPassFailureMessage(const std::vector<Database>& databases, std::size_t failed,
-                                   bool committing, const Aftermath& after,
-                                   const std::string& description) {
-  std::string text = "会社データベース" + Quoted(databases[failed].name);
-  if (!committing) {
-    text += after.lost ? "の変更中にサーバーとの接続が切れました。確定していないこのデータベー"
-                         "スの変更は、サーバーが取り消します。"
-                       : "の変更中にエラーが発生しました。このデータベースの変更は取り消しまし"
-                         "た。";
-  } else {
-    text += after.lost ? "の変更を確定する途中でサーバーとの接続が切れました。"
-                       : "の変更を確定する途中でエラーが発生しました。";
-    text += "このデータベースが変更されたかどうかは分かりません。確かめてください。";
-  }
-  text += "\r\n" + description + "\r\n";
+                                   Stage stage, const std::string& description,
+                                   const Aftermath& after) {
+  std::string text = "会社データベース" + Quoted(databases[failed].name) +
+                     StopTextOf(stage, after.state) + "\r\n" + description + "\r\n";
   std::vector<std::string> changed, notReached;
   for (std::size_t i = 0; i < databases.size(); ++i) {
     if (i == failed || databases[i].batch.empty()) continue;
@@ -152,21 +191,22 @@ std::string RealPassFailureMessage(const std::vector<Database>& databases, std::
 /// Each database's batch in a transaction of its own, committed as the step's last act. A
 /// failure before the commit leaves the database as it was; a failed commit leaves unknown
 /// whether the server committed.
-void RealPass(odbc::Connection& connection, const std::vector<Database>& databases, RunHost& host) {
+void ChangeDatabases(odbc::Connection& connection, const std::vector<Database>& databases,
+                     RunHost& host) {
   for (std::size_t i = 0; i < databases.size(); ++i) {
     const auto& database = databases[i];
     if (!database.batch.empty()) {
-      bool committing = false;
+      Stage stage = Stage::Change;
       try {
         connection.SetDefaultDatabase(database.name);
         odbc::Transaction transaction(connection);
         transaction.Execute(database.batch);
-        committing = true;
+        stage = Stage::Commit;
         transaction.Commit();
       } catch (const std::exception& e) {
         const Aftermath after = CheckConnection(connection, e);
         throw std::runtime_error(
-            RealPassFailureMessage(databases, i, committing, after, WithDetail(e, after)));
+            RealPassFailureMessage(databases, i, stage, WithDetail(e, after), after));
       }
     }
     host.ProgressBarIncrease();
@@ -174,32 +214,19 @@ void RealPass(odbc::Connection& connection, const std::vector<Database>& databas
   }
 }
 
-void Idle(RunHost& host) {
-  host.SetButtonsEnabled(true);
-  host.SetIsRunning(false);
-  host.SetHourglass(false);
-}
-
-}  // namespace
-
-void UpdateRun(odbc::Connection& connection, const std::filesystem::path& folder,
-               const std::string& notaraFile, const std::string& vostrelFile,
-               const BankRecord& shown, RunHost& host) {
+Ending Run(odbc::Connection& connection, const std::filesystem::path& folder,
+           const std::string& notaraFile, const std::string& vostrelFile, const BankRecord& shown,
+           RunHost& host) {
   try {
-    host.SetHourglass(true);
-    host.SetButtonsEnabled(false);
-    host.SetIsRunning(true);
     // Read once: every database gets the same values, and a broken file is found before the
     // first database is touched.
     const BankRecord bank = ReadBankRecord(folder);
     if (bank != shown) {
-      Idle(host);
       host.ShowBankRecord(bank);
-      host.MsgBox("ファイル" + Quoted(BankNameFile) +
-                      "の内容が、画面に表示した後で変わりました。画面を今の内容に更新しました。"
-                      "確かめてから、もう一度実行してください。何も変更していません。",
-                  platform::Icon::Exclamation, MainWindowCaption);
-      return;
+      return {Kind::Warning,
+              "ファイル" + Quoted(BankNameFile) +
+                  "の内容が、画面に表示した後で変わりました。画面を今の内容に更新しました。確かめて"
+                  "から、もう一度実行してください。何も変更していません。"};
     }
     const UpdatePlan notaraPlan(notaraFile, ReadTableList(folder, notaraFile), bank);
     const UpdatePlan vostrelPlan(vostrelFile, ReadTableList(folder, vostrelFile), bank);
@@ -216,39 +243,50 @@ void UpdateRun(odbc::Connection& connection, const std::filesystem::path& folder
     // One step per database in each pass.
     host.ProgressBarProperty(0, 2 * count, 0);
     host.DoEvents();
-    if (count == 0) {
-      Idle(host);
-      // Hidden again, so that closing the main window still ends the program.
-      host.HideProgress();
-      host.MsgBox("対象製品の会社データベースが見つかりません。", platform::Icon::Exclamation,
-                  MainWindowCaption);
-      return;
-    }
+    if (count == 0) return {Kind::Warning, "対象製品の会社データベースが見つかりません。"};
 
-    long long rows = 0;
-    const auto failures = TrialPass(connection, databases, rows, host);
-    if (!failures.empty()) {
-      host.MsgBox(TrialFailureMessage(failures), platform::Icon::Critical, MainWindowCaption);
-      host.EndProgram();
-      return;
-    }
+    const auto failures = BuildAndTryBatches(connection, databases, host);
+    if (!failures.empty()) return {Kind::Failed, TrialFailureMessage(failures)};
+    const long long rows = std::accumulate(
+        databases.begin(), databases.end(), 0LL,
+        [](long long sum, const Database& database) { return sum + database.rows; });
     if (rows == 0) {
-      Idle(host);
-      host.HideProgress();
-      host.MsgBox("銀行コード" + Quoted(bank.code) +
-                      "の行はどの会社データベースにも見つかりませんでした。何も変更していません。",
-                  platform::Icon::Exclamation, MainWindowCaption);
-      return;
+      return {Kind::Warning,
+              "銀行コード" + Quoted(bank.code) +
+                  "の行はどの会社データベースにも見つかりませんでした。何も変更していません。"};
     }
-    RealPass(connection, databases, host);
-
-    Idle(host);
-    host.MsgBox("完了しました。", platform::Icon::Information, MainWindowCaption);
-    host.EndProgram();
+    ChangeDatabases(connection, databases, host);
+    return {Kind::Completed, "完了しました。"};
   } catch (const std::exception& e) {
-    host.MsgBox(e.what(), platform::Icon::Critical, MainWindowCaption);
-    host.EndProgram();
+    return {Kind::Failed, e.what()};
   }
+}
+
+platform::Icon IconOf(Kind kind) {
+  switch (kind) {
+    case Kind::Completed:
+      return platform::Icon::Information;
+    case Kind::Warning:
+      return platform::Icon::Exclamation;
+    case Kind::Failed:
+      break;
+  }
+  return platform::Icon::Critical;
+}
+
+}  // namespace
+
+void UpdateRun(odbc::Connection& connection, const std::filesystem::path& folder,
+               const std::string& notaraFile, const std::string& vostrelFile,
+               const BankRecord& shown, RunHost& host) {
+  host.SetBusy(true);
+  const Ending ending = Run(connection, folder, notaraFile, vostrelFile, shown, host);
+  // The program ends after a failure's box: the window is not made usable for it.
+  if (ending.kind != Kind::Failed) host.SetBusy(false);
+  // Hidden again, so that closing the main window still ends the program.
+  if (ending.kind == Kind::Warning) host.HideProgress();
+  host.MsgBox(ending.text, IconOf(ending.kind), MainWindowCaption);
+  if (ending.kind != Kind::Warning) host.EndProgram();
 }
 
 }  // namespace basCommon

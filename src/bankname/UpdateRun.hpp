@@ -16,13 +16,12 @@ inline const std::string MainWindowCaption = "オラベンド";
 /// What the run needs of the main window and the progress window.
 class RunHost : public platform::Ui {
  public:
-  virtual void SetHourglass(bool on) = 0;
-  /// Enables or disables the Run and Close buttons.
-  virtual void SetButtonsEnabled(bool enabled) = 0;
-  virtual void SetIsRunning(bool running) = 0;
+  /// Busy: the hourglass, the Run and Close buttons disabled, IsRunning set; and back.
+  virtual void SetBusy(bool busy) = 0;
   /// Shows `bank` in the window, in place of the record it showed.
   virtual void ShowBankRecord(const BankRecord& bank) = 0;
   virtual void ShowProgress() = 0;
+  /// Hides the progress window, where it was shown.
   virtual void HideProgress() = 0;
   virtual void ProgressBarProperty(int minimum, int maximum, int value) = 0;
   virtual void ProgressBarIncrease() = 0;

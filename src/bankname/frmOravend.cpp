@@ -135,7 +135,12 @@ void frmOravend::MsgBox(const std::string& text, platform::Icon icon, const std:
 
 void frmOravend::EndProgram() { ui_.EndProgram(); }
 
-void frmOravend::SetHourglass(bool on) { win32::SetHourglass(on); }
+void frmOravend::SetBusy(bool busy) {
+  if (busy) win32::SetHourglass(true);
+  SetButtonsEnabled(!busy);
+  IsRunning = busy;
+  if (!busy) win32::SetHourglass(false);
+}
 
 void frmOravend::SetButtonsEnabled(bool enabled) {
   // A disabled button loses the focus: the window takes it meanwhile, so that its keys still
@@ -149,8 +154,6 @@ void frmOravend::SetButtonsEnabled(bool enabled) {
   SetEnabled(cmdCancel, enabled);
   if (enabled && focusedButton_ != nullptr && GetFocus() == Handle()) SetFocus(focusedButton_);
 }
-
-void frmOravend::SetIsRunning(bool running) { IsRunning = running; }
 
 void frmOravend::ShowBankRecord(const basCommon::BankRecord& bank) {
   bank_ = bank;
@@ -166,7 +169,9 @@ void frmOravend::ShowProgress() {
   progress_->ShowCentred();
 }
 
-void frmOravend::HideProgress() { ShowWindow(progress_->Handle(), SW_HIDE); }
+void frmOravend::HideProgress() {
+  if (progress_) ShowWindow(progress_->Handle(), SW_HIDE);
+}
 
 void frmOravend::ProgressBarProperty(int minimum, int maximum, int value) {
   progress_->ProgressBarProperty(minimum, maximum, value);

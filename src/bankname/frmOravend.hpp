@@ -38,9 +38,7 @@ class frmOravend : public win32::Form, public basCommon::RunHost {
   // The run's view of the windows.
   void MsgBox(const std::string& text, platform::Icon icon, const std::string& title) override;
   void EndProgram() override;
-  void SetHourglass(bool on) override;
-  void SetButtonsEnabled(bool enabled) override;
-  void SetIsRunning(bool running) override;
+  void SetBusy(bool busy) override;
   void ShowBankRecord(const basCommon::BankRecord& bank) override;
   void ShowProgress() override;
   void HideProgress() override;
@@ -58,6 +56,7 @@ class frmOravend : public win32::Form, public basCommon::RunHost {
   void KeyDown(WPARAM keyCode, int shift);
   void RunUpdate();
   void ChooseScope();
+  void SetButtonsEnabled(bool enabled);
 
   basCommon::Shared& shared_;
   platform::Ui& ui_;

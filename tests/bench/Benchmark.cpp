@@ -28,9 +28,7 @@ class SilentRunHost : public basCommon::RunHost {
     message = text;
   }
   void EndProgram() override {}
-  void SetHourglass(bool) override {}
-  void SetButtonsEnabled(bool) override {}
-  void SetIsRunning(bool) override {}
+  void SetBusy(bool) override {}
   void ShowBankRecord(const basCommon::BankRecord&) override {}
   void ShowProgress() override {}
   void HideProgress() override {}

@@ -20,9 +20,7 @@ class RecordingRunHost : public basCommon::RunHost {
     box = text;
   }
   void EndProgram() override { calls.push_back("end"); }
-  void SetHourglass(bool on) override { calls.push_back(on ? "hourglass" : "pointer"); }
-  void SetButtonsEnabled(bool on) override { calls.push_back(on ? "buttons on" : "buttons off"); }
-  void SetIsRunning(bool running) override { calls.push_back(running ? "running" : "idle"); }
+  void SetBusy(bool busy) override { calls.push_back(busy ? "busy" : "idle"); }
   void ShowBankRecord(const basCommon::BankRecord& bank) override {
     calls.push_back("show " + bank.code + " " + bank.name);
   }
@@ -174,11 +172,9 @@ TEST_F(UpdateRunTest, ChangesTheListedColumnsOfTheBanksRowsInEveryDatabase) {
     EXPECT_EQ(Select(server, db, "SELECT * FROM T_PAY"), Rows{"0005|新銀行"}) << db;
   }
   // Both passes advance the progress window, which is drawn before the first database.
-  Rows expected{"hourglass",     "buttons off",     "running",
-                "show progress", "progress 0 12 0", "events"};
+  Rows expected{"busy", "show progress", "progress 0 12 0", "events"};
   for (int i = 0; i < 12; ++i) expected.insert(expected.end(), {"increase", "events"});
-  expected.insert(expected.end(),
-                  {"buttons on", "idle", "pointer", "box オラベンド: 完了しました。", "end"});
+  expected.insert(expected.end(), {"idle", "box オラベンド: 完了しました。", "end"});
   EXPECT_EQ(host_.calls, expected);
   EXPECT_EQ(host_.icons, std::vector<platform::Icon>{platform::Icon::Information});
 
@@ -283,8 +279,8 @@ TEST_F(UpdateRunTest, NoRowWithTheBanksCodeChangesNothingAndWarns) {
   EXPECT_EQ(host_.icons, std::vector<platform::Icon>{platform::Icon::Exclamation});
   EXPECT_FALSE(host_.Ended());
   // The window is usable again, without the progress window over it.
-  const std::vector<std::string> last(host_.calls.end() - 5, host_.calls.end() - 1);
-  EXPECT_EQ(last, (std::vector<std::string>{"buttons on", "idle", "pointer", "hide progress"}));
+  const std::vector<std::string> last(host_.calls.end() - 3, host_.calls.end() - 1);
+  EXPECT_EQ(last, (std::vector<std::string>{"idle", "hide progress"}));
   EXPECT_EQ(Banks(server, "qnt8dat01"), (Rows{"0007|旧銀行|ｷｭｳ|旧銀行", "0009|他行|ﾀｺｳ|"}));
 }
 
@@ -293,8 +289,7 @@ TEST_F(UpdateRunTest, NoDatabaseWarnsAndLeavesTheWindowUsable) {
   WriteControlFiles();
   Run(server);
   EXPECT_EQ(host_.calls,
-            (Rows{"hourglass", "buttons off", "running", "show progress", "progress 0 0 0",
-                  "events", "buttons on", "idle", "pointer", "hide progress",
+            (Rows{"busy", "show progress", "progress 0 0 0", "events", "idle", "hide progress",
                   "box オラベンド: 対象製品の会社データベースが見つかりません。"}));
   EXPECT_EQ(host_.icons, std::vector<platform::Icon>{platform::Icon::Exclamation});
 }
@@ -565,8 +560,7 @@ TEST_F(UpdateRunTest, ARecordChangedSinceTheWindowShowedItChangesNothing) {
   basCommon::UpdateRun(*server.Connect(), dir_.Path(), "ORV_Notara_MasterOnly",
                        "ORV_Vostrel_MasterOnly", shown, host_);
   EXPECT_EQ(host_.calls,
-            (Rows{"hourglass", "buttons off", "running", "buttons on", "idle", "pointer",
-                  "show 0005 Other",
+            (Rows{"busy", "show 0005 Other", "idle", "hide progress",
                   "box オラベンド: ファイル「ORV_BankName」の内容が、画面に表示した後で変わりまし"
                   "た。画面を今の内容に更新しました。確かめてから、もう一度実行してください。何も変"
                   "更していません。"}));
