@@ -11,7 +11,9 @@
 #include "platform/Platform.hpp"
 
 namespace basCommon {
-std::string Quoted(const std::string& text) { return "「" + text + "」"; }
+std::string Quoted(const std::string& text) {
+  return "「" + platform::VisibleControls(text) + "」";
+}
 
 namespace {
 

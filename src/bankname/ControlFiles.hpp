@@ -19,7 +19,7 @@ inline const std::string VostrelAllFile = "ORV_Vostrel_All";
 inline constexpr std::uintmax_t kMaxControlFileBytes = 10 * 1024 * 1024;
 inline constexpr std::size_t kMaxTableListLines = 10000;
 
-/// A name or value as the messages quote it: 「text」.
+/// A name or value as the messages quote it: 「text」, on one line (control characters escaped).
 std::string Quoted(const std::string& text);
 
 /// A line of a control file that is not blank: its number in the file (from 1) and its fields.

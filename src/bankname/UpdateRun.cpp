@@ -10,6 +10,7 @@
 
 #include "bankname/CompanyDatabases.hpp"
 #include "bankname/UpdateEngine.hpp"
+#include "platform/Platform.hpp"
 
 namespace basCommon {
 namespace {
@@ -42,8 +43,9 @@ struct Ending {
 enum class Stage { Trial, Change, Commit };
 
 /// How the connection stands after a failure: it can serve the next database (it answers and
-/// holds no transaction), it still holds a transaction, or it is gone.
-enum class State { Usable, Open, Lost };
+/// holds no transaction), it still holds a transaction, it is gone, or the server does not
+/// answer within the clean-up's time.
+enum class State { Usable, Open, Lost, Silent };
 
 struct Aftermath {
   State state;
@@ -58,34 +60,47 @@ struct StopText {
 };
 
 constexpr const char* kNothingChanged = "どのデータベースも変更していません。";
-constexpr const char* kChangeUndone =
-    "の変更中にエラーが発生しました。このデータベースの変更は取り消しました。";
-constexpr const char* kCommitFailed =
-    "の変更を確定する途中でエラーが発生しました。このデータベースが変更されたかどうかは分かりま"
-    "せん。確かめてください。";
+// The program ends after the box, and with it the connection: the server then rolls back what
+// is not committed.
+constexpr const char* kServerUndoes =
+    "確定していないこのデータベースの変更は、サーバーが取り消します。";
+constexpr const char* kUnknown =
+    "このデータベースが変更されたかどうかは分かりません。確かめてください。";
 
 constexpr StopText kStopTexts[] = {
     {Stage::Trial, State::Open,
      "を確かめる途中でエラーが発生し、試した変更を取り消せたことを確かめられなかったため、中止しま"
      "した。"},
     {Stage::Trial, State::Lost, "を確かめる途中でサーバーとの接続が切れました。"},
-    {Stage::Change, State::Usable, kChangeUndone},
-    {Stage::Change, State::Open, kChangeUndone},
-    {Stage::Change, State::Lost,
-     "の変更中にサーバーとの接続が切れました。確定していないこのデータベースの変更は、サーバーが"
-     "取り消します。"},
-    {Stage::Commit, State::Usable, kCommitFailed},
-    {Stage::Commit, State::Open, kCommitFailed},
-    {Stage::Commit, State::Lost,
-     "の変更を確定する途中でサーバーとの接続が切れました。このデータベースが変更されたかどうかは"
-     "分かりません。確かめてください。"},
+    {Stage::Trial, State::Silent, "を確かめる途中でサーバーが応答しなくなりました。"},
+    {Stage::Change, State::Usable,
+     "の変更中にエラーが発生しました。このデータベースの変更は取り消しました。"},
+    {Stage::Change, State::Open,
+     "の変更中にエラーが発生し、変更を取り消せたことを確かめられませんでした。"},
+    {Stage::Change, State::Lost, "の変更中にサーバーとの接続が切れました。"},
+    {Stage::Change, State::Silent, "の変更中にサーバーが応答しなくなりました。"},
+    {Stage::Commit, State::Usable, "の変更を確定する途中でエラーが発生しました。"},
+    {Stage::Commit, State::Open, "の変更を確定する途中でエラーが発生しました。"},
+    {Stage::Commit, State::Lost, "の変更を確定する途中でサーバーとの接続が切れました。"},
+    {Stage::Commit, State::Silent, "の変更を確定する途中でサーバーが応答しなくなりました。"},
 };
+
+/// What the box says of a database that failed in the real pass, after the row's text.
+std::string Outcome(Stage stage, State state) {
+  if (stage == Stage::Commit) return kUnknown;
+  return state == State::Usable ? "" : kServerUndoes;
+}
 
 std::string StopTextOf(Stage stage, State state) {
   const auto row = std::find_if(std::begin(kStopTexts), std::end(kStopTexts), [&](const auto& r) {
     return r.stage == stage && r.state == state;
   });
   return row == std::end(kStopTexts) ? std::string() : row->text;
+}
+
+bool TimedOut(const std::exception& failure) {
+  const auto* error = dynamic_cast<const odbc::Error*>(&failure);
+  return error != nullptr && error->TimedOut();
 }
 
 /// "・name" lines, the first kListed of them, then how many more.
@@ -101,10 +116,26 @@ std::string Listed(const std::vector<std::string>& names) {
 std::string TrialFailureMessage(const std::vector<Failure>& failures) {
   std::vector<std::string> lines;
   for (const auto& failure : failures) {
-    lines.push_back(failure.database + ": " + failure.description);
+    lines.push_back(platform::VisibleControls(failure.database) + ": " + failure.description);
   }
   return "次の会社データベースは変更できないため、どのデータベースも変更しませんでした。\r\n" +
          Listed(lines);
+}
+
+/// A request of databases[timedOut] ran out of time in the trial: the trial ends there, so that
+/// a server that holds every database's requests keeps the user waiting once, not once each.
+std::string TrialTimeoutMessage(const std::vector<Database>& databases, std::size_t timedOut,
+                                long seconds, const std::exception& failure,
+                                const std::vector<Failure>& failures) {
+  std::string text = "会社データベース" + Quoted(databases[timedOut].name) +
+                     "を確かめる途中で、サーバーの応答がタイムアウト (" + std::to_string(seconds) +
+                     " 秒) までにありませんでした。";
+  if (const auto after = databases.size() - timedOut - 1; after > 0) {
+    text += "これより後の会社データベース (" + std::to_string(after) + " 件) は確かめていません。";
+  }
+  text += std::string(kNothingChanged) + "\r\n" + failure.what();
+  if (!failures.empty()) text += "\r\n\r\n" + TrialFailureMessage(failures);
+  return text;
 }
 
 /// The transaction guard has already tried its rollback.
@@ -112,14 +143,15 @@ Aftermath CheckConnection(odbc::Connection& connection, const std::exception& fa
   const auto* error = dynamic_cast<const odbc::Error*>(&failure);
   if (error != nullptr && error->ConnectionLost()) return {State::Lost, {}};
   try {
-    const long long open = odbc::QueryNumber(connection, "SELECT @@TRANCOUNT");
+    const long long open =
+        odbc::QueryNumber(connection, "SELECT @@TRANCOUNT", odbc::kCleanupTimeout);
     if (open == 0) return {State::Usable, {}};
     return {State::Open,
             "トランザクションが終了していません (@@TRANCOUNT = " + std::to_string(open) + ")。"};
-  } catch (const odbc::Error&) {
+  } catch (const odbc::Error& e) {
     // A connection that cannot answer this has failed for every later database too; what the
     // driver says of the check adds nothing to the failure itself.
-    return {State::Lost, {}};
+    return {e.TimedOut() ? State::Silent : State::Lost, {}};
   }
 }
 
@@ -145,7 +177,8 @@ void BuildAndTry(odbc::Connection& connection, Database& database) {
 std::vector<Failure> BuildAndTryBatches(odbc::Connection& connection,
                                         std::vector<Database>& databases, RunHost& host) {
   std::vector<Failure> failures;
-  for (auto& database : databases) {
+  for (std::size_t i = 0; i < databases.size(); ++i) {
+    auto& database = databases[i];
     try {
       BuildAndTry(connection, database);
     } catch (const std::exception& e) {
@@ -154,6 +187,10 @@ std::vector<Failure> BuildAndTryBatches(odbc::Connection& connection,
         throw std::runtime_error("会社データベース" + Quoted(database.name) +
                                  StopTextOf(Stage::Trial, after.state) + kNothingChanged + "\r\n" +
                                  WithDetail(e, after));
+      }
+      if (TimedOut(e)) {
+        throw std::runtime_error(
+            TrialTimeoutMessage(databases, i, connection.CommandTimeout(), e, failures));
       }
       failures.push_back({database.name, e.what()});
     }
@@ -170,11 +207,12 @@ std::string RealPassFailureMessage(const std::vector<Database>& databases, std::
                                    Stage stage, const std::string& description,
                                    const Aftermath& after) {
   std::string text = "会社データベース" + Quoted(databases[failed].name) +
-                     StopTextOf(stage, after.state) + "\r\n" + description + "\r\n";
+                     StopTextOf(stage, after.state) + Outcome(stage, after.state) + "\r\n" +
+                     description + "\r\n";
   std::vector<std::string> changed, notReached;
   for (std::size_t i = 0; i < databases.size(); ++i) {
     if (i == failed || databases[i].batch.empty()) continue;
-    (i < failed ? changed : notReached).push_back(databases[i].name);
+    (i < failed ? changed : notReached).push_back(platform::VisibleControls(databases[i].name));
   }
   const auto section = [&](const char* heading, const std::vector<std::string>& names) {
     text +=
@@ -214,6 +252,37 @@ void ChangeDatabases(odbc::Connection& connection, const std::vector<Database>& 
   }
 }
 
+std::vector<Database> ListDatabases(odbc::Connection& connection, const UpdatePlan& notaraPlan,
+                                    const UpdatePlan& vostrelPlan) {
+  try {
+    std::vector<Database> databases;
+    for (const auto& name : GetCompanyDatabases(connection, ProductNotara)) {
+      databases.push_back({name, &notaraPlan, {}});
+    }
+    for (const auto& name : GetCompanyDatabases(connection, ProductVostrel)) {
+      databases.push_back({name, &vostrelPlan, {}});
+    }
+    return databases;
+  } catch (const std::exception& e) {
+    throw std::runtime_error("会社データベースの一覧をサーバーから読めませんでした。" +
+                             std::string(kNothingChanged) + "\r\n" + e.what());
+  }
+}
+
+/// The lines a completion adds for the databases that none of their list's columns were found
+/// in: a new product generation or a wrong list would otherwise leave the bank unrenamed there
+/// without a word.
+std::string Untouched(const std::vector<Database>& databases) {
+  std::vector<std::string> names;
+  for (const auto& database : databases) {
+    if (database.batch.empty()) names.push_back(platform::VisibleControls(database.name));
+  }
+  if (names.empty()) return {};
+  return "\r\n\r\n次の会社データベースには一覧にあるテーブルや列がどれもないため、何も変更して"
+         "いません (" +
+         std::to_string(names.size()) + " 件):" + Listed(names);
+}
+
 Ending Run(odbc::Connection& connection, const std::filesystem::path& folder,
            const std::string& notaraFile, const std::string& vostrelFile, const BankRecord& shown,
            RunHost& host) {
@@ -231,13 +300,7 @@ Ending Run(odbc::Connection& connection, const std::filesystem::path& folder,
     const UpdatePlan notaraPlan(notaraFile, ReadTableList(folder, notaraFile), bank);
     const UpdatePlan vostrelPlan(vostrelFile, ReadTableList(folder, vostrelFile), bank);
 
-    std::vector<Database> databases;
-    for (const auto& name : GetCompanyDatabases(connection, ProductNotara)) {
-      databases.push_back({name, &notaraPlan, {}});
-    }
-    for (const auto& name : GetCompanyDatabases(connection, ProductVostrel)) {
-      databases.push_back({name, &vostrelPlan, {}});
-    }
+    std::vector<Database> databases = ListDatabases(connection, notaraPlan, vostrelPlan);
     const auto count = static_cast<int>(databases.size());
     host.ShowProgress();
     // One step per database in each pass.
@@ -256,7 +319,7 @@ Ending Run(odbc::Connection& connection, const std::filesystem::path& folder,
                   "の行はどの会社データベースにも見つかりませんでした。何も変更していません。"};
     }
     ChangeDatabases(connection, databases, host);
-    return {Kind::Completed, "完了しました。"};
+    return {Kind::Completed, "完了しました。" + Untouched(databases)};
   } catch (const std::exception& e) {
     return {Kind::Failed, e.what()};
   }

@@ -25,6 +25,10 @@ std::string DecodeCp932(std::string_view bytes);
 std::u16string ToUtf16(std::string_view utf8);
 std::string ToUtf8(std::u16string_view utf16);
 
+/// `utf8` with its control characters (C0, DEL, C1, the line and paragraph separators) written
+/// as escapes ("\\r", "\\n", "\\t", "\\x1B", "\\u2028"), so that a name always stays one line.
+std::string VisibleControls(std::string_view utf8);
+
 /// Equal texts when ASCII letters are compared without regard to case.
 bool SameIgnoringAsciiCase(std::string_view a, std::string_view b);
 

@@ -58,8 +58,9 @@ std::vector<Diagnostic> Diagnose(SQLSMALLINT type, SQLHANDLE handle) {
                           static_cast<SQLSMALLINT>(message.size()), &length);
     }
     if (!SQL_SUCCEEDED(rc)) break;
-    records.push_back(
-        {Narrow(state, 5), static_cast<long>(native), WithoutPrefixes(Narrow(message, length))});
+    // A record's text is one line in a message, whatever names the server quotes in it.
+    records.push_back({Narrow(state, 5), static_cast<long>(native),
+                       platform::VisibleControls(WithoutPrefixes(Narrow(message, length)))});
   }
   return records;
 }
@@ -242,6 +243,11 @@ bool Error::ConnectionLost() const {
   });
 }
 
+bool Error::TimedOut() const {
+  return std::any_of(records_.begin(), records_.end(),
+                     [](const auto& record) { return record.state == "HYT00"; });
+}
+
 DriverConnect Translate(const Properties& properties, const std::string& driver) {
   const bool freeTds = IsFreeTds(driver);
   DriverConnect out;
@@ -356,11 +362,12 @@ void Connection::SetCommandTimeout(long seconds) {
   commandTimeout_ = seconds == 0 ? kDefaultCommandTimeout : seconds;
 }
 
-std::vector<ResultSet> Connection::Execute(std::string_view sql) {
+std::vector<ResultSet> Connection::Execute(std::string_view sql, long limit) {
   if (!open_) throw Error("The connection is not open");
   const Statement stmt(handles_->dbc.get());
+  const long seconds = limit > 0 ? std::min(limit, commandTimeout_) : commandTimeout_;
   stmt.Check(SQLSetStmtAttr(stmt.get(), SQL_ATTR_QUERY_TIMEOUT,
-                            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(commandTimeout_)), 0),
+                            reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(seconds)), 0),
              "SQLSetStmtAttr(SQL_ATTR_QUERY_TIMEOUT)");
   std::u16string text = platform::ToUtf16(sql);
   SQLRETURN rc = SQLExecDirectW(stmt.get(), WidePtr(text), static_cast<SQLINTEGER>(text.size()));
@@ -416,8 +423,8 @@ long long NumberOf(const ResultSet& result) {
   return number;
 }
 
-long long QueryNumber(Connection& connection, std::string_view sql) {
-  for (const auto& result : connection.Execute(sql)) {
+long long QueryNumber(Connection& connection, std::string_view sql, long limit) {
+  for (const auto& result : connection.Execute(sql, limit)) {
     if (!result.columns.empty()) return NumberOf(result);
   }
   throw Error("The query returned no row");
@@ -456,7 +463,7 @@ Transaction::~Transaction() {
   if (!begun_ || done_) return;
   try {
     // The server may have rolled it back already; then there is nothing to end.
-    connection_.Execute("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
+    connection_.Execute("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION", kCleanupTimeout);
   } catch (const Error&) {
     // A lost connection has no transaction left; the server discards it.
   }

@@ -18,6 +18,10 @@ namespace odbc {
 inline constexpr long kDefaultLoginTimeout = 15;
 inline constexpr long kDefaultCommandTimeout = 30;
 
+/// Seconds each request of the clean-up after a failure (a rollback, a question) may take: a
+/// server that does not answer them in this time is taken as not answering.
+inline constexpr long kCleanupTimeout = 2;
+
 /// One diagnostic record of the driver.
 struct Diagnostic {
   std::string state;    ///< SQLSTATE; differs between drivers, so match on `native` instead
@@ -42,6 +46,9 @@ class Error : public std::runtime_error {
   /// FreeTDS's own numbers for a failed read, an end of stream or a dead connection, which it
   /// reports with SQLSTATE 01000.
   bool ConnectionLost() const;
+  /// The request ran out of time (SQLSTATE HYT00, which every driver uses): the driver cancelled
+  /// it, and the connection may still answer.
+  bool TimedOut() const;
   const std::vector<Diagnostic>& Records() const { return records_; }
 
  private:
@@ -93,7 +100,8 @@ class Connection {
   /// failure ends it: an error record on any result, whatever the driver's return code, or a
   /// failed fetch. The server's remaining work for the batch is then cancelled and the failure
   /// raised. Every driver call is made a bounded number of times, so a dead connection fails too.
-  std::vector<ResultSet> Execute(std::string_view sql);
+  /// `limit`, when not 0, bounds this request more tightly than the command time-out.
+  std::vector<ResultSet> Execute(std::string_view sql, long limit = 0);
 
   /// Makes `name` the current database with a USE request, under the command time-out.
   void SetDefaultDatabase(const std::string& name);
@@ -108,16 +116,16 @@ class Connection {
 
 /// Runs `sql` and returns the first field of the first row of its first query as a number, as COUNT
 /// queries give it; raises Error when there is no such row or the field is not a whole number.
-long long QueryNumber(Connection& connection, std::string_view sql);
+long long QueryNumber(Connection& connection, std::string_view sql, long limit = 0);
 
 /// The first field of a result's first row as a number; raises Error when it is not one.
 long long NumberOf(const ResultSet& result);
 
 /// A transaction begun with the first batch run through it and rolled back when destroyed
-/// without Commit() or Rollback(). It is SQL text, not the driver's autocommit switch: after an
-/// error that made the server roll the transaction back (a conversion error, a deadlock),
-/// drivers that begin the next transaction with the end of the last one would leave the later
-/// work outside any transaction, committed statement by statement.
+/// without Commit() or Rollback(), within kCleanupTimeout. It is SQL text, not the driver's
+/// autocommit switch: after an error that made the server roll the transaction back (a conversion
+/// error, a deadlock), drivers that begin the next transaction with the end of the last one would
+/// leave the later work outside any transaction, committed statement by statement.
 class Transaction {
  public:
   explicit Transaction(Connection& connection) : connection_(connection) {}

@@ -30,6 +30,19 @@ TEST(TextTest, CaseIsIgnoredForAsciiLettersOnly) {
   }
 }
 
+// Names from the server are shown on one line: every character that could break or hide one is
+// written out, everything else kept.
+TEST(TextTest, ControlCharactersAreWrittenOut) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"db\r\n・x", "db\\r\\n・x"},
+      {"a\tb\x1B\x7F", "a\\tb\\x1B\\x7F"},
+      {"\u0085\u009F\u00A0", "\\u0085\\u009F\u00A0"},
+      {"\u2028\u2029\u2027", "\\u2028\\u2029\u2027"},
+      {"銀行ｷﾞﾝｺｳé", "銀行ｷﾞﾝｺｳé"},
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(platform::VisibleControls(text), shown) << text;
+}
+
 TEST(TextTest, IdentifierCharactersAndUtf16) {
   // Letters and digits of any script, but not blanks or signs.
   for (const char32_t letter :

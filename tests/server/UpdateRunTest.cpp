@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "bankname/UpdateRun.hpp"
 #include "support/TestServer.hpp"
@@ -174,7 +175,13 @@ TEST_F(UpdateRunTest, ChangesTheListedColumnsOfTheBanksRowsInEveryDatabase) {
   // Both passes advance the progress window, which is drawn before the first database.
   Rows expected{"busy", "show progress", "progress 0 12 0", "events"};
   for (int i = 0; i < 12; ++i) expected.insert(expected.end(), {"increase", "events"});
-  expected.insert(expected.end(), {"idle", "box オラベンド: 完了しました。", "end"});
+  // qnt8def is named: nothing was changed there.
+  expected.insert(
+      expected.end(),
+      {"idle",
+       "box オラベンド: 完了しました。\r\n\r\n次の会社データベースには一覧にあるテーブル"
+       "や列がどれもないため、何も変更していません (1 件):\r\n・qnt8def",
+       "end"});
   EXPECT_EQ(host_.calls, expected);
   EXPECT_EQ(host_.icons, std::vector<platform::Icon>{platform::Icon::Information});
 
@@ -241,10 +248,16 @@ TEST_F(UpdateRunTest, DatabasesThatCannotBeUsedOrChangedAreAllNamedBeforeAnythin
 }
 
 // Every database that cannot take the change is named with its reason, whatever failed in the one
-// before it, the list cut after ten; nothing is changed anywhere.
+// before it, the list cut after ten; nothing is changed anywhere. A name cannot add lines to the
+// message: its line end is shown, also where the server quotes it.
 TEST_F(UpdateRunTest, ALongListOfFailingDatabasesIsCutWithACount) {
-  std::string seed;
-  std::string expected = kTrialFailed;
+  std::string seed =
+      "CREATE DATABASE [qnt8dat00\r\n・qnt8dat99: OK]\nGO\n"
+      "ALTER DATABASE [qnt8dat00\r\n・qnt8dat99: OK] SET OFFLINE\nGO\n";
+  std::string expected =
+      kTrialFailed +
+      "\r\n・qnt8dat00\\r\\n・qnt8dat99: OK: Database 'qnt8dat00\\r\\n・qnt8dat99: "
+      "OK' cannot be opened because it is offline.";
   for (int i = 10; i < 18; ++i) {
     const std::string name = "qnt8dat" + std::to_string(i);
     seed += KeylessDatabase(name, "TBank (BankName nvarchar(40))");
@@ -261,8 +274,7 @@ TEST_F(UpdateRunTest, ALongListOfFailingDatabasesIsCutWithACount) {
   ExpectTheRunEndedWith(expected +
                         "\r\n・zarvekkdat01: Conversion failed when converting the varchar value "
                         "'X1' to data type int."
-                        "\r\n・zarvekkdat03: テーブル「M_BANK」にキー列「BANK_CD」がありません。"
-                        "\r\n・ほか 3 件");
+                        "\r\n・ほか 4 件");
   EXPECT_EQ(Banks(server, "qnt8dat30"), kUnchanged);
   EXPECT_EQ(VostrelBankName(server, "zarvekkdat02"), "旧銀行");
 }
@@ -417,6 +429,7 @@ struct Stop {
   std::string tail = {};          ///< how it ends
   std::string sql = {};           ///< run by a connection of the test's own ...
   int at = 0;                     ///< ... when the run lets events through for the at-th time
+  double seconds = 0;             ///< a bound on the run's time, where not 0
 };
 
 class StopTest : public UpdateRunTest, public testing::WithParamInterface<Stop> {};
@@ -431,7 +444,12 @@ TEST_P(StopTest, SaysWhereTheRunStoppedAndWhatChanged) {
     other = server.Connect();
     other->Execute(param.sql);
   };
+  const auto start = std::chrono::steady_clock::now();
   Run(server, param.timeout);
+  if (param.seconds > 0) {
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(),
+              param.seconds);
+  }
   // Ends a transaction the statement left open, so that every database can be read.
   if (other) other->Execute("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
 
@@ -454,7 +472,13 @@ const std::string kRollbackUnsure =
     "\r\nトランザクションが終了していません (@@TRANCOUNT = 1)。";
 const std::string kRollbackFailed =
     kTrialFailed + "\r\n・qnt8dat01: Error 229 raised by the stand-in server.";
-const std::string kTrialTimeout = kTrialFailed + "\r\n・qnt8dat02: Timeout expired";
+/// The trial ends at its first time-out.
+std::string TrialTimeout(const std::string& database, long seconds, int after) {
+  return "会社データベース「" + database + "」を確かめる途中で、サーバーの応答がタイムアウト (" +
+         std::to_string(seconds) + " 秒) までにありませんでした。これより後の会社データベース (" +
+         std::to_string(after) +
+         " 件) は確かめていません。どのデータベースも変更していません。\r\nTimeout expired";
+}
 const std::string kLostInQnt8dat02 =
     "会社データベース「qnt8dat02」を確かめる途中でサーバーとの接続が切れました。どのデータベー"
     "スも変更していません。\r\n";
@@ -505,16 +529,38 @@ INSTANTIATE_TEST_SUITE_P(
         // The rollback fails, and the guard's second one ends the transaction.
         Stop{{"--fail-batch", "6:229"}, 0, "---", 0, kRollbackFailed},
         // Changing the database waits no longer than the command time-out.
-        Stop{{"--hold", "USE [qnt8dat02]:60"}, 1, "---", 0, kTrialTimeout},
+        Stop{{"--hold", "USE [qnt8dat02]:60"}, 1, "---", 0, TrialTimeout("qnt8dat02", 1, 1)},
+        // A server that holds every database's UPDATE: one time-out ends the trial, however
+        // many databases there are.
+        Stop{{"--hold", "UPDATE:60"}, 3, "---", 0, TrialTimeout("qnt8dat01", 3, 2), "", "", 0, 8},
+        // Its rollback and the question after it held too: the clean-up waits a short time of
+        // its own, and a server that does not answer is not a lost connection.
+        Stop{{"--hold", "TRANCOUNT:60"},
+             4,
+             "---",
+             0,
+             "会社データベース「qnt8dat01」を確かめる途中でサーバーが応答しなくなりました。どのデー"
+             "タベースも変更していません。\r\nTimeout expired",
+             "",
+             "",
+             0,
+             10},
         // A server that stops answering, even the cancel; a session that ends; a connection that
         // goes in the middle of a reply's rows.
         Stop{{"--stall-batch", "7"}, 1, "---", 0, kLostInQnt8dat02},
         Stop{{"--fail-batch", "8:4014"}, 0, "---", 0, kLostInQnt8dat02 + kFatal},
         Stop{{"--drop-in-rows", "8"}, 0, "---", 0, kLostInQnt8dat02 + kEof},
-        Stop{{"--drop-in-rows", "1"}, 0, "---", 0, kEof},
+        Stop{
+            {"--drop-in-rows", "1"},
+            0,
+            "---",
+            0,
+            "会社データベースの一覧をサーバーから読めませんでした。どのデータベースも変更していませ"
+            "ん。\r\n" +
+                kEof},
         // A lock held elsewhere: the UPDATE waits, as on SQL Server, which has no lock time-out by
         // default, until the command time-out cancels it and the run rolls back.
-        Stop{{}, 2, "---", 0, kTrialTimeout, "", kLock, 1},
+        Stop{{}, 2, "---", 0, TrialTimeout("qnt8dat02", 2, 1), "", kLock, 1},
         Stop{{}, 2, "+--", 0, kFailedInQnt8dat02 + "Timeout expired\r\n", kOneChanged, kLock, 4},
         // The real pass, after the first database.
         Stop{{"--drop-batch", "19"}, 0, "+--", 1, kLostAtQnt8dat02, kOneChanged},
