@@ -210,12 +210,12 @@ BankRecord ParseBankRecord(const std::vector<std::string>& fields) {
   }
   const BankRecord bank{fields[0], fields[1], fields[2], fields[3], fields[4], fields[5]};
   if (bank.code.empty() || bank.code.find_first_not_of("0123456789") != std::string::npos) {
-    throw std::runtime_error(file + "の項目 4 (変更後のコード) " + Quoted(bank.code) +
+    throw std::runtime_error(file + "の項目 4 (コード) " + Quoted(bank.code) +
                              "は半角数字ではありません。");
   }
   if (bank.currentCode != bank.code) {
     throw std::runtime_error(file + "の項目 1 (コード) " + Quoted(bank.currentCode) +
-                             "と項目 4 (変更後のコード) " + Quoted(bank.code) +
+                             "と項目 4 (コード) " + Quoted(bank.code) +
                              "が違います。コードは変更できません。同じコードにしてください。");
   }
   // Transfer data is made from the kana columns, which hold half-width kana only.
