@@ -23,14 +23,10 @@ TEST(ProgressWindowTest, AWhiteWindowWhoseBarFollowsTheStepsAndThatTheUserCannot
            std::to_string(SendMessageW(bar, PBM_GETPOS, 0, 0)) + "/" +
            std::to_string(SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
   };
-  window.ProgressBarProperty(0, 5, 0);
-  std::vector<std::string> steps{shown()};
-  for (int i = 0; i < 6; ++i) {
-    window.ProgressBarIncrease();
-    steps.push_back(shown());
-  }
-  EXPECT_EQ(steps, (std::vector<std::string>{"0%@0/5", "20%@1/5", "40%@2/5", "60%@3/5", "80%@4/5",
-                                             "100%@5/5", "100%@5/5"}));
+  // The bar and the text follow the model, whose numbers core/ProgressTest checks.
+  window.ProgressBarProperty(0, 3, 0);
+  window.ProgressBarIncrease();
+  EXPECT_EQ(shown(), "33%@1/3");
   window.ProgressBarProperty(0, 0, 0);
   window.ProgressBarIncrease();
   EXPECT_EQ(shown(), "0%@0/1");  // an empty bar needs a range of 1 to be drawn empty
