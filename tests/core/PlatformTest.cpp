@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include "platform/Platform.hpp"
+#include "platform/Twips.hpp"
 #include "startup/ProcessProbe.hpp"
+#include "support/Scaling.hpp"
 #include "support/TestSupport.hpp"
 
 namespace {
@@ -55,6 +57,22 @@ TEST(TextTest, IdentifierCharactersAndUtf16) {
   }
   EXPECT_EQ(platform::ToUtf16("ｶﾅ漢字😀"), u"ｶﾅ漢字😀");
   EXPECT_EQ(platform::ToUtf8(u"ｶﾅ漢字😀"), "ｶﾅ漢字😀");
+}
+
+// The designs' twips and point sizes at each scaling, as figures written down, not recomputed:
+// twips to the nearest pixel at 96 dpi, scaled to the nearest, halves away from zero; fonts
+// rounded down, so that text grows no faster than the controls made to hold it.
+TEST(TwipsTest, DesignUnitsComeToTheFiguresAtEachScaling) {
+  for (std::size_t i = 0; i < support::kDpis.size(); ++i) {
+    const int dpi = support::kDpis[i];
+    for (const auto& row : support::kScaledTwips) {
+      EXPECT_EQ(platform::Twips(row.twips, dpi), row.pixels[i]) << row.twips << " at " << dpi;
+    }
+    for (const auto& row : support::kScaledFonts) {
+      EXPECT_EQ(platform::FontHeight(row.points, dpi), row.height[i])
+          << row.points << " at " << dpi;
+    }
+  }
 }
 
 TEST(EnvironmentTest, TheAccountVariablesAlwaysHaveAValueAndTheProgramAFolder) {

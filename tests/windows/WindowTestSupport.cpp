@@ -7,7 +7,7 @@
 #include <array>
 #include <tuple>
 
-#include "platform/Twips.hpp"
+#include "support/Scaling.hpp"
 
 namespace windowtest {
 
@@ -102,7 +102,12 @@ std::string TextOf(HWND window) {
 
 void ExpectBuiltAsDesigned(const win32::Form& form, int dpi, const std::set<int>& filled) {
   const win32::FormDesign& design = form.Design();
-  const auto pixels = [dpi](int twips) -> LONG { return platform::Twips(twips, dpi); };
+  // The figures written down for the designs, not the conversion the windows use.
+  const auto pixels = [dpi](int twips) -> LONG {
+    const auto figure = support::PixelsOf(twips, dpi);
+    EXPECT_TRUE(figure) << "no figure for " << twips << " twips at " << dpi << " dpi";
+    return figure.value_or(-1);
+  };
   // The frame is measured at the window's own DPI, which a WM_DPICHANGED sent by a test leaves.
   if (dpi == form.Dpi()) {
     RECT client{};
@@ -128,10 +133,11 @@ void ExpectBuiltAsDesigned(const win32::Form& form, int dpi, const std::set<int>
     if (row.kind != win32::Kind::Panel && row.kind != win32::Kind::ProgressBar) {
       const win32::FontDesign& font = row.font.face == nullptr ? design.font : row.font;
       const LOGFONTW shown = FontOf(item);
-      EXPECT_EQ(std::tuple(std::wstring(shown.lfFaceName), shown.lfHeight, shown.lfWeight,
-                           shown.lfCharSet),
-                std::tuple(std::wstring(font.face), platform::FontHeight(font.points, dpi),
-                           font.bold ? FW_BOLD : FW_NORMAL, SHIFTJIS_CHARSET))
+      EXPECT_EQ(
+          std::tuple(std::wstring(shown.lfFaceName), shown.lfHeight, shown.lfWeight,
+                     shown.lfCharSet),
+          std::tuple(std::wstring(font.face), support::FontHeightOf(font.points, dpi).value_or(0),
+                     font.bold ? FW_BOLD : FW_NORMAL, SHIFTJIS_CHARSET))
           << row.id;
     }
     if (row.kind == win32::Kind::TextBox) {
