@@ -6,8 +6,6 @@
 #include <stdexcept>
 #include <unordered_map>
 
-#include "sqlserver/SQLServer.hpp"
-
 namespace basCommon {
 namespace {
 
@@ -28,8 +26,8 @@ bool IsCodePageType(const std::optional<std::string>& type) {
 /// The table named as the check found it, whatever the login's default schema.
 std::string UpdateSql(const std::string& table, const std::string& column, const std::string& value,
                       const std::string& key, const std::string& code) {
-  return "UPDATE dbo." + table + " SET " + column + " = N'" +
-         basSQLServer::EscapeApostrophes(value) + "' WHERE " + key + " = " + code + "\r\n";
+  return "UPDATE dbo." + table + " SET " + column + " = N'" + odbc::EscapeApostrophes(value) +
+         "' WHERE " + key + " = " + code + "\r\n";
 }
 
 bool IsAscii(const std::string& text) {

@@ -144,10 +144,9 @@ Aftermath CheckConnection(odbc::Connection& connection, const std::exception& fa
   if (error != nullptr && error->ConnectionLost()) return {State::Lost, {}};
   try {
     const long long open =
-        odbc::QueryNumber(connection, "SELECT @@TRANCOUNT", odbc::kCleanupTimeout);
+        odbc::QueryNumber(connection, odbc::kOpenTransactions, odbc::kCleanupTimeout);
     if (open == 0) return {State::Usable, {}};
-    return {State::Open,
-            "トランザクションが終了していません (@@TRANCOUNT = " + std::to_string(open) + ")。"};
+    return {State::Open, odbc::LeftOpen(open)};
   } catch (const odbc::Error& e) {
     // A connection that cannot answer this has failed for every later database too; what the
     // driver says of the check adds nothing to the failure itself.

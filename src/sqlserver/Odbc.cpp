@@ -194,6 +194,22 @@ constexpr std::size_t kMaxResults = 100000;
 
 bool Diagnostic::IsError() const { return !state.starts_with("01"); }
 
+std::string EscapeApostrophes(std::string_view text) {
+  std::string out;
+  for (const char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
+  return out;
+}
+
+std::string QuoteIdentifier(std::string_view name) {
+  std::string quoted = "[";
+  for (const char c : name) quoted += c == ']' ? std::string("]]") : std::string(1, c);
+  return quoted + "]";
+}
+
+std::string LeftOpen(long long open) {
+  return "トランザクションが終了していません (@@TRANCOUNT = " + std::to_string(open) + ")。";
+}
+
 namespace {
 std::string Description(const std::vector<Diagnostic>& records) {
   if (records.empty()) return "ODBC error";
@@ -396,9 +412,7 @@ std::vector<ResultSet> Connection::Execute(std::string_view sql, long limit) {
 
 void Connection::SetDefaultDatabase(const std::string& name) {
   // The driver's catalog attribute would send the same USE, but outside the query time-out.
-  std::string quoted;
-  for (const char c : name) quoted += c == ']' ? "]]" : std::string(1, c);
-  Execute("USE [" + quoted + "]");
+  Execute("USE " + QuoteIdentifier(name));
 }
 
 std::string Connection::DefaultDatabase() const {
@@ -434,11 +448,8 @@ namespace {
 /// Ends the transaction with `sql` and asks in the same request whether any is left open: a
 /// transaction still open would take every later change with it when it is rolled back.
 void EndTransaction(Connection& connection, const std::string& sql) {
-  const long long open = QueryNumber(connection, sql + "\r\nSELECT @@TRANCOUNT");
-  if (open != 0) {
-    throw Error("トランザクションが終了していません (@@TRANCOUNT = " + std::to_string(open) +
-                ")。");
-  }
+  const long long open = QueryNumber(connection, sql + "\r\n" + std::string(kOpenTransactions));
+  if (open != 0) throw Error(LeftOpen(open));
 }
 }  // namespace
 

@@ -67,6 +67,19 @@ struct ResultSet {
 /// names the ODBC driver to use instead of the preferred installed one.
 using Properties = std::vector<std::pair<std::string, std::string>>;
 
+/// Text for the inside of a quoted SQL literal: every apostrophe doubled.
+std::string EscapeApostrophes(std::string_view text);
+
+/// A name as a bracketed SQL Server identifier: [name], every ']' doubled.
+std::string QuoteIdentifier(std::string_view name);
+
+/// The question, appended to a request or alone, whether a transaction is left open: it answers
+/// the number of open transactions.
+inline constexpr std::string_view kOpenTransactions = "SELECT @@TRANCOUNT";
+
+/// What a message says of a transaction left open by `open` levels.
+std::string LeftOpen(long long open);
+
 /// The ODBC connection string and login time-out for `properties`, written for `driver`.
 /// Values are quoted so that any character but the pair "};" (which FreeTDS cannot take) passes.
 struct DriverConnect {

@@ -16,12 +16,6 @@ bool CountIsPositive(odbc::Connection* connection, const std::string& sql) {
 
 }  // namespace
 
-std::string EscapeApostrophes(const std::string& text) {
-  std::string out;
-  for (const char c : text) out += c == '\'' ? std::string("''") : std::string(1, c);
-  return out;
-}
-
 odbc::Properties ConnectionProperties(const Stored& stored) {
   const std::string timeout = std::to_string(stored.ConnectionTimeout);
   if (stored.LoginSecure) {
@@ -65,14 +59,14 @@ std::unique_ptr<odbc::Connection> OpenConnection(Stored& stored) {
 bool DatabaseExists(odbc::Connection* connection, const std::string& name, bool like) {
   return CountIsPositive(connection,
                          std::string("SELECT COUNT(name) from sys.databases WHERE name ") +
-                             (like ? "LIKE" : "=") + " '" + EscapeApostrophes(name) + "'");
+                             (like ? "LIKE" : "=") + " '" + odbc::EscapeApostrophes(name) + "'");
 }
 
 bool TableExists(odbc::Connection* connection, const std::string& table) {
   return CountIsPositive(connection,
                          "SELECT COUNT(id) FROM dbo.sysobjects WHERE id = "
                          "object_id(N'[dbo].[" +
-                             EscapeApostrophes(table) +
+                             odbc::EscapeApostrophes(table) +
                              "]') AND OBJECTPROPERTY(id, N'IsUserTable') = 1;");
 }
 
@@ -80,9 +74,9 @@ bool ColumnExists(odbc::Connection* connection, const std::string& table,
                   const std::string& column) {
   // Column names as SQL Server spells them, which case-sensitive collations require.
   return CountIsPositive(connection, "SELECT COUNT(object_id) FROM sys.columns WHERE name = N'" +
-                                         EscapeApostrophes(column) +
+                                         odbc::EscapeApostrophes(column) +
                                          "' AND object_id = OBJECT_ID(N'[dbo].[" +
-                                         EscapeApostrophes(table) + "]')");
+                                         odbc::EscapeApostrophes(table) + "]')");
 }
 
 }  // namespace basSQLServer

@@ -33,9 +33,6 @@ std::string ConnectionString(const Stored& stored);
 /// raises: the returned object may be unopened, or empty when none could be created.
 std::unique_ptr<odbc::Connection> OpenConnection(Stored& stored);
 
-/// Every apostrophe doubled, for text inside a quoted SQL literal.
-std::string EscapeApostrophes(const std::string& text);
-
 /// Catalog existence queries; any failure answers false.
 bool DatabaseExists(odbc::Connection* connection, const std::string& name, bool like);
 bool TableExists(odbc::Connection* connection, const std::string& table);

@@ -12,7 +12,6 @@
 #include <stdexcept>
 
 #include "platform/Platform.hpp"
-#include "sqlserver/SQLServer.hpp"
 
 namespace support {
 
@@ -112,15 +111,7 @@ constexpr long kInUse = 3702;
 // How long a test waits for another run of the tests to leave the server.
 constexpr long kReservationWait = 25;
 
-std::string Quoted(const std::string& name) {
-  std::string quoted = "[";
-  for (const char c : name) quoted += c == ']' ? std::string("]]") : std::string(1, c);
-  return quoted + "]";
-}
-
-std::string Literal(const std::string& text) {
-  return "N'" + basSQLServer::EscapeApostrophes(text) + "'";
-}
+std::string Literal(const std::string& text) { return "N'" + odbc::EscapeApostrophes(text) + "'"; }
 
 std::unique_ptr<odbc::Connection> Open(const ServerLogin& login, const std::string& database,
                                        long commandTimeout) {
@@ -287,13 +278,13 @@ class TestServer::Reservation {
     if (states.empty()) return;
     // Dropping an offline database would leave its files behind.
     if (states.front() == "OFFLINE") {
-      admin_->Execute("ALTER DATABASE " + Quoted(name) + " SET ONLINE");
+      admin_->Execute("ALTER DATABASE " + odbc::QuoteIdentifier(name) + " SET ONLINE");
     }
     const std::string drop =
-        (states.front() == "RESTORING"
-             ? ""
-             : "ALTER DATABASE " + Quoted(name) + " SET SINGLE_USER WITH ROLLBACK IMMEDIATE\r\n") +
-        "DROP DATABASE " + Quoted(name);
+        (states.front() == "RESTORING" ? ""
+                                       : "ALTER DATABASE " + odbc::QuoteIdentifier(name) +
+                                             " SET SINGLE_USER WITH ROLLBACK IMMEDIATE\r\n") +
+        "DROP DATABASE " + odbc::QuoteIdentifier(name);
     // The session of a client that has just disconnected can still be in the database while
     // the server cleans it up; a server ends such sessions within moments.
     std::exception_ptr failure;
