@@ -11,7 +11,7 @@
 namespace basCommon {
 
 /// The main window's caption: the title of the run's message boxes.
-inline const std::string MainWindowCaption = "オラベンド";
+inline constexpr const char* MainWindowCaption = "オラベンド";
 
 /// What the run needs of the main window and the progress window.
 class RunHost : public platform::Ui {

@@ -2,7 +2,8 @@
 #include "bankname/frmOravend.hpp"
 
 #include "bankname/ControlFiles.hpp"
-#include "bankname/MainWindow.hpp"
+#include "platform/Win32Loop.hpp"
+#include "platform/Win32Ui.hpp"
 
 namespace {
 
@@ -12,7 +13,7 @@ using win32::kMeiryo;
 using win32::kMsGothic;
 
 constexpr win32::FormDesign kWindow{
-    L"オラベンド", 8385, 6135, {kMeiryo, 9.75}, WS_CAPTION | WS_SYSMENU};
+    basCommon::MainWindowCaption, 8385, 6135, {kMeiryo, 9.75}, WS_CAPTION | WS_SYSMENU};
 
 constexpr int Label(int index) { return frmOravend::lblMsg0 + index; }
 constexpr int kPanel = frmOravend::panel;
@@ -125,8 +126,10 @@ void frmOravend::RunUpdate() {
 }
 
 void frmOravend::ChooseScope() {
-  // Only the state of the first option counts, whichever option was clicked.
-  basCommon::ChooseScope(IsChecked(optTargetTable0), shared_);
+  // Only the state of the first option ("全て") counts, whichever option was clicked.
+  const bool all = IsChecked(optTargetTable0);
+  shared_.NotaraFile = all ? basCommon::NotaraAllFile : basCommon::NotaraMasterOnlyFile;
+  shared_.VostrelFile = all ? basCommon::VostrelAllFile : basCommon::VostrelMasterOnlyFile;
 }
 
 void frmOravend::MsgBox(const std::string& text, platform::Icon icon, const std::string& title) {

@@ -1,27 +1,21 @@
-// The Win32 window layer.
+// The window and its dispatch: a window built from its design table, each message to a handler.
 #include "platform/Win32Form.hpp"
 
 #include <commctrl.h>
 #include <imm.h>
 
 #include <algorithm>
-#include <atomic>
 #include <stdexcept>
 
-#include "platform/Platform.hpp"
 #include "platform/Twips.hpp"
+#include "platform/Win32Loop.hpp"
+#include "platform/Win32Ui.hpp"
 
 namespace win32 {
 namespace {
 
 constexpr const wchar_t* kFormClass = L"OravendForm";
 constexpr const wchar_t* kPanelClass = L"OravendPanel";
-
-/// More messages than one pass over a queue ever holds: a handler that keeps posting cannot
-/// keep the pass going.
-constexpr int kMaxMessagesPerPass = 10000;
-
-std::atomic<bool> hourglass{false};
 
 HINSTANCE Instance() { return GetModuleHandleW(nullptr); }
 
@@ -62,24 +56,16 @@ ATOM Form::ClassAtom() {
   return atom;
 }
 
-std::wstring Wide(const std::string& utf8) {
-  const auto text = platform::ToUtf16(utf8);
-  return {text.begin(), text.end()};
-}
-
-std::string Utf8(const std::wstring& wide) {
-  return platform::ToUtf8(
-      std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()));
-}
+bool Form::IsForm(HWND window) { return GetClassLongPtrW(window, GCW_ATOM) == ClassAtom(); }
 
 Form::Form(const FormDesign& design, std::span<const ControlDesign> controls)
     : design_(design), controls_(controls.begin(), controls.end()) {
   if (ClassAtom() == 0) throw std::runtime_error("RegisterClassExW(OravendForm) failed");
   RegisterPanelClass();
   // The window procedure attaches the window to this object as the window is created.
-  if (CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kFormClass, design.caption,
-                      design.style, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr,
-                      Instance(), this) == nullptr) {
+  if (CreateWindowExW(WS_EX_APPWINDOW | WS_EX_CONTROLPARENT, kFormClass,
+                      Wide(design.caption).c_str(), design.style, CW_USEDEFAULT, CW_USEDEFAULT, 0,
+                      0, nullptr, nullptr, Instance(), this) == nullptr) {
     throw std::runtime_error("CreateWindowExW failed");
   }
   if (design.icon != 0) SetIcons(design.icon);
@@ -268,20 +254,6 @@ HBRUSH Form::Brush(COLORREF colour) {
   return brush.get();
 }
 
-void Form::Dispatch(MSG& message) {
-  const HWND root = message.hwnd == nullptr ? nullptr : GetAncestor(message.hwnd, GA_ROOT);
-  if (root != nullptr && GetClassLongPtrW(root, GCW_ATOM) == ClassAtom()) {
-    if (auto* form = reinterpret_cast<Form*>(GetWindowLongPtrW(root, GWLP_USERDATA))) {
-      if (form->PreTranslate(message)) return;
-    }
-    // The window may have gone meanwhile (a shortcut that closes it). Letters without Alt are
-    // no access keys here: the dialog manager would press a focused button's neighbour on R.
-    if (message.message != WM_CHAR && IsWindow(root) && IsDialogMessageW(root, &message)) return;
-  }
-  TranslateMessage(&message);
-  DispatchMessageW(&message);
-}
-
 LRESULT CALLBACK Form::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* created = static_cast<Form*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
@@ -302,7 +274,7 @@ LRESULT Form::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:      return OnCtlColor(message, wParam, lParam);
     case WM_ERASEBKGND:       return OnEraseBackground(reinterpret_cast<HDC>(wParam));
-    case WM_SETCURSOR:        return hourglass ? ShowHourglass() : Default(message, wParam, lParam);
+    case WM_SETCURSOR:        return Hourglass() ? ShowHourglass() : Default(message, wParam, lParam);
     case WM_ACTIVATE:         return OnActivate(message, wParam, lParam);
     case WM_SYSCOMMAND:       return OnSysCommand(wParam, lParam);
     case WM_CLOSE:            return OnClose();
@@ -405,40 +377,53 @@ LRESULT CALLBACK Form::ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
                                    UINT_PTR row, DWORD_PTR data) {
   auto& form = *reinterpret_cast<Form*>(data);
   if (row >= form.controls_.size()) return DefSubclassProc(hwnd, message, wParam, lParam);
-  const ControlDesign* const design = &form.controls_[row];
+  return form.OnControlMessage(hwnd, row, message, wParam, lParam);
+}
+
+// One line per message, as a dispatch table reads.
+// clang-format off
+LRESULT Form::OnControlMessage(HWND control, std::size_t row, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_SETCURSOR:
-      if (hourglass) return ShowHourglass();
-      break;
+    case WM_SETCURSOR:       return Hourglass() ? ShowHourglass() : DefSubclassProc(control, message, wParam, lParam);
     case WM_COMMAND:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
-    case WM_NOTIFY:
-      // Containers pass their controls' notifications on to the window.
-      if (IsContainer(design->kind)) return SendMessageW(form.hwnd_, message, wParam, lParam);
-      break;
+    case WM_NOTIFY:          return OnContainedMessage(control, row, message, wParam, lParam);
     case WM_SETFOCUS:
-    case WM_KILLFOCUS: {
-      if (design->kind != Kind::TextBox) break;
-      const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
-      const bool gained = message == WM_SETFOCUS;
-      if (gained && design->imeOff) {
-        if (const HIMC context = ImmGetContext(hwnd)) {
-          ImmSetOpenStatus(context, FALSE);
-          ImmReleaseContext(hwnd, context);
-        }
-      }
-      form.OnFocus(design->id, gained, reinterpret_cast<HWND>(wParam));
-      return result;
-    }
-    case WM_NCDESTROY:
-      RemoveWindowSubclass(hwnd, &Form::ControlProc, row);
-      break;
-    default:
-      break;
+    case WM_KILLFOCUS:       return OnControlFocus(control, row, message, wParam, lParam);
+    case WM_NCDESTROY:       return OnControlDestroy(control, row, wParam, lParam);
+    default:                 return DefSubclassProc(control, message, wParam, lParam);
   }
-  return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+// clang-format on
+
+LRESULT Form::OnContainedMessage(HWND control, std::size_t row, UINT message, WPARAM wParam,
+                                 LPARAM lParam) {
+  // Containers pass their controls' notifications on to the window.
+  if (IsContainer(controls_[row].kind)) return SendMessageW(hwnd_, message, wParam, lParam);
+  return DefSubclassProc(control, message, wParam, lParam);
+}
+
+LRESULT Form::OnControlFocus(HWND control, std::size_t row, UINT message, WPARAM wParam,
+                             LPARAM lParam) {
+  const ControlDesign& design = controls_[row];
+  const LRESULT result = DefSubclassProc(control, message, wParam, lParam);
+  if (design.kind != Kind::TextBox) return result;
+  const bool gained = message == WM_SETFOCUS;
+  if (gained && design.imeOff) {
+    if (const HIMC context = ImmGetContext(control)) {
+      ImmSetOpenStatus(context, FALSE);
+      ImmReleaseContext(control, context);
+    }
+  }
+  OnFocus(design.id, gained, reinterpret_cast<HWND>(wParam));
+  return result;
+}
+
+LRESULT Form::OnControlDestroy(HWND control, std::size_t row, WPARAM wParam, LPARAM lParam) {
+  RemoveWindowSubclass(control, &Form::ControlProc, row);
+  return DefSubclassProc(control, WM_NCDESTROY, wParam, lParam);
 }
 
 void Form::Layout(int dpi) {
@@ -469,60 +454,5 @@ HFONT Form::FontFor(const FontDesign& font, int dpi) {
   }
   return made.get();
 }
-
-void RunMessageLoop(const std::function<bool()>& done) {
-  while (!done()) {
-    MSG message{};
-    const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-    if (got == 0) {
-      PostQuitMessage(static_cast<int>(message.wParam));  // for the loops around this one
-      return;
-    }
-    if (got < 0) return;
-    Form::Dispatch(message);
-  }
-}
-
-void DoEvents() {
-  MSG message{};
-  for (int i = 0; i < kMaxMessagesPerPass && PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE);
-       ++i) {
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));
-      return;
-    }
-    Form::Dispatch(message);
-  }
-}
-
-void SetHourglass(bool on) {
-  hourglass = on;
-  SetCursor(LoadCursorW(nullptr, on ? IDC_WAIT : IDC_ARROW));
-}
-
-bool Hourglass() { return hourglass.load(); }
-
-void Ui::MsgBox(const std::string& text, platform::Icon icon, const std::string& title) {
-  UINT type = MB_OK;
-  switch (icon) {
-    case platform::Icon::None:
-      break;
-    case platform::Icon::Exclamation:
-      type |= MB_ICONEXCLAMATION;
-      break;
-    case platform::Icon::Information:
-      type |= MB_ICONINFORMATION;
-      break;
-    case platform::Icon::Critical:
-      type |= MB_ICONERROR;
-      break;
-  }
-  const HWND owner = GetActiveWindow();
-  if (owner == nullptr) type |= MB_TASKMODAL;
-  // An empty title stays empty: only a null one would read "Error".
-  MessageBoxW(owner, Wide(text).c_str(), Wide(title).c_str(), type);
-}
-
-void Ui::EndProgram() { ExitProcess(0); }
 
 }  // namespace win32

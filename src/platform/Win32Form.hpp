@@ -1,20 +1,16 @@
 // The small Win32 window layer that the windows are built with: a top-level window whose
-// controls come from a design table (a row per control, positions in twips), the program's
-// message loop with its one pass of pending messages, the application-wide pointer, and the
-// message boxes and end of the program that the core asks for.
+// controls come from a design table (a row per control, positions in twips), and the handlers a
+// window overrides. The message loop is in Win32Loop, message boxes and text in Win32Ui.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
-
-#include "platform/Ui.hpp"
 
 namespace win32 {
 
@@ -48,13 +44,15 @@ struct ControlDesign {
 };
 
 struct FormDesign {
-  const wchar_t* caption;
-  int width, height;  ///< client area, twips
+  const char* caption;  ///< UTF-8, as the core's message boxes take it for their titles
+  int width, height;    ///< client area, twips
   FontDesign font;
   DWORD style;                        ///< WS_CAPTION, WS_SYSMENU, ...
   COLORREF background = CLR_INVALID;  ///< CLR_INVALID: the system colour button face
   int icon = 0;                       ///< resource id of the window's icon; 0: none
 };
+
+void Dispatch(MSG& message);
 
 /// Why a window is asked to close: the user's close box, system menu or Alt+F4; the program's
 /// own close; the session ending; a close sent from outside, as the task manager sends it.
@@ -91,9 +89,8 @@ class Form {
   void SetEnabled(int id, bool enabled);
   bool IsEnabled(int id) const;
 
-  /// Routes a message of the program's queue: to the window's PreTranslate, then to the dialog
-  /// manager (focus order, access keys), then to its window procedure.
-  static void Dispatch(MSG& message);
+  /// Whether `window` is a top-level window of this layer.
+  static bool IsForm(HWND window);
 
  protected:
   virtual void OnCommand(int /*id*/, WORD /*code*/) {}
@@ -106,6 +103,7 @@ class Form {
   /// Sees a message for the window or one of its controls before anyone else; true when it is
   /// done with.
   virtual bool PreTranslate(const MSG& /*message*/) { return false; }
+  friend void Dispatch(MSG& message);
 
   /// The control that a press of Alt and `key` reaches through the access keys, if any.
   HWND AccessKeyTarget(wchar_t key) const;
@@ -125,6 +123,12 @@ class Form {
   void OrderForFocus();
 
   LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnControlMessage(HWND control, std::size_t row, UINT message, WPARAM wParam,
+                           LPARAM lParam);
+  LRESULT OnContainedMessage(HWND control, std::size_t row, UINT message, WPARAM wParam,
+                             LPARAM lParam);
+  LRESULT OnControlFocus(HWND control, std::size_t row, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnControlDestroy(HWND control, std::size_t row, WPARAM wParam, LPARAM lParam);
   LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT OnCommandMessage(WPARAM wParam, LPARAM lParam);
   LRESULT OnCtlColor(UINT message, WPARAM wParam, LPARAM lParam);
@@ -154,27 +158,5 @@ class Form {
   std::optional<CloseReason> closing_;
   HWND lastFocus_ = nullptr;
 };
-
-/// Runs the program's message loop until `done()` holds.
-void RunMessageLoop(const std::function<bool()>& done);
-
-/// Lets the pending window messages run: one pass over the queue.
-void DoEvents();
-
-/// The application-wide pointer: the hourglass over every window of the program while set.
-void SetHourglass(bool on);
-/// Whether it is set; safe to ask from any thread.
-bool Hourglass();
-
-/// Message boxes with MessageBoxW, one OK button; the end of the program with ExitProcess.
-class Ui : public platform::Ui {
- public:
-  void MsgBox(const std::string& text, platform::Icon icon, const std::string& title) override;
-  [[noreturn]] void EndProgram() override;
-};
-
-/// UTF-8 to the wide text of the Windows API, and back.
-std::wstring Wide(const std::string& utf8);
-std::string Utf8(const std::wstring& wide);
 
 }  // namespace win32

@@ -5,13 +5,15 @@
 
 #include <algorithm>
 
+#include "platform/Win32Ui.hpp"
+
 namespace {
 
 using win32::ControlDesign;
 using win32::Kind;
 using win32::kMeiryo;
 
-constexpr win32::FormDesign kWindow{L"ソルテッカ",   4830,       1245,
+constexpr win32::FormDesign kWindow{"ソルテッカ",    4830,       1245,
                                     {kMeiryo, 9.75}, WS_CAPTION, RGB(255, 255, 255)};
 
 // clang-format off

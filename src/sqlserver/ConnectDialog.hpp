@@ -12,7 +12,7 @@
 namespace basSQLServer {
 
 /// The dialog's caption, also the title of its message boxes.
-inline const std::string DialogCaption = "サーバー接続設定";
+inline constexpr const char* DialogCaption = "サーバー接続設定";
 
 /// Windows system colour indexes of the user and password boxes' backgrounds.
 inline constexpr int kWindowBackground = 5;

@@ -1,6 +1,7 @@
 // The connection dialog.
 #include "sqlserver/frmSqlConnect.hpp"
 
+#include "platform/Win32Loop.hpp"
 #include "sqlserver/ConnectDialog.hpp"
 
 namespace {
@@ -12,8 +13,9 @@ using win32::kMsGothic;
 constexpr COLORREF kFocused = RGB(255, 255, 0);
 constexpr COLORREF kUnfocused = RGB(255, 255, 255);
 
-constexpr win32::FormDesign kWindow{L"サーバー接続設定",     5745,        2775, {kMsGothic, 10.5},
-                                    WS_CAPTION | WS_SYSMENU, CLR_INVALID, 1};
+constexpr win32::FormDesign kWindow{
+    basSQLServer::DialogCaption, 5745,        2775, {kMsGothic, 10.5},
+    WS_CAPTION | WS_SYSMENU,     CLR_INVALID, 1};
 
 // One row per control, in the order of the design; `tab` gives the focus order.
 // clang-format off
@@ -68,7 +70,7 @@ void frmSqlConnect::ShowModal() {
 }
 
 void frmSqlConnect::OnCommand(int id, WORD code) {
-  if (code != BN_CLICKED || refusedMove_) return;
+  if (code != BN_CLICKED || timeoutGuard_.Undoing()) return;
   if (id == optLoginSecure0 + 1 || id == optLoginSecure0 + 2) {
     SwitchAuthentication(id - optLoginSecure0);
   } else if (id == cmdConn) {
@@ -123,13 +125,8 @@ void frmSqlConnect::OnFocus(int id, bool gained, HWND other) {
     const int length = static_cast<int>(SendMessageW(Item(id), EM_GETLIMITTEXT, 0, 0));
     SendMessageW(Item(id), EM_SETSEL, 0, length);
   } else if (other != nullptr && IsChild(Handle(), other)) {
-    // A message box or another program taking the focus is no move within the dialog. A move
-    // that PreTranslate did not see is checked here, once it has happened.
-    if (id == txtConnectionTimeout && !refusedMove_ && !TimeoutMayLeave()) {
-      refusedMove_ = true;
-      PostMessageW(Handle(), kTimeoutFocusBack, 0, 0);
-      return;
-    }
+    // A message box or another program taking the focus is no move within the dialog.
+    if (id == txtConnectionTimeout && timeoutGuard_.Undoes()) return;
     backgrounds_[id] = kUnfocused;
     if (id == txtConnectionTimeout) {
       SetText(id, win32::Wide(basSQLServer::TimeoutAfterLeaving(Entry(id))));
@@ -145,28 +142,38 @@ HBRUSH frmSqlConnect::OnBackground(int id) {
   return Brush(std::get<COLORREF>(background->second));
 }
 
-bool frmSqlConnect::PreTranslate(const MSG& message) {
-  if (message.message == kTimeoutFocusBack && message.hwnd == Handle()) {
-    SetFocus(Item(txtConnectionTimeout));
-    refusedMove_ = false;
+bool frmSqlConnect::PreTranslate(const MSG& message) { return timeoutGuard_.Drops(message); }
+
+bool frmSqlConnect::TimeoutGuard::Drops(const MSG& message) {
+  const HWND box = dialog_.Item(txtConnectionTimeout);
+  if (message.message == kTimeoutFocusBack && message.hwnd == dialog_.Handle()) {
+    SetFocus(box);
+    undoing_ = false;
     return true;
   }
-  if (GetFocus() != Item(txtConnectionTimeout)) return false;
+  if (GetFocus() != box) return false;
   // What would move the focus to another control: a click on it, Tab, or its access key. The
   // check runs first; when it fails, the focus stays and the click or key has no effect.
   const bool leaving =
       ((message.message == WM_LBUTTONDOWN || message.message == WM_LBUTTONDBLCLK) &&
-       message.hwnd != Item(txtConnectionTimeout) && TakesFocus(message.hwnd)) ||
+       message.hwnd != box && dialog_.TakesFocus(message.hwnd)) ||
       (message.message == WM_KEYDOWN && message.wParam == VK_TAB) ||
       (message.message == WM_SYSCHAR &&
-       AccessKeyTarget(static_cast<wchar_t>(message.wParam)) != nullptr);
-  return leaving && !TimeoutMayLeave();
+       dialog_.AccessKeyTarget(static_cast<wchar_t>(message.wParam)) != nullptr);
+  return leaving && !MayLeave();
 }
 
-bool frmSqlConnect::TimeoutMayLeave() {
-  const auto warning = basSQLServer::TimeoutWarning(Entry(txtConnectionTimeout));
+bool frmSqlConnect::TimeoutGuard::Undoes() {
+  if (undoing_ || MayLeave()) return false;
+  undoing_ = true;
+  PostMessageW(dialog_.Handle(), kTimeoutFocusBack, 0, 0);
+  return true;
+}
+
+bool frmSqlConnect::TimeoutGuard::MayLeave() {
+  const auto warning = basSQLServer::TimeoutWarning(dialog_.Entry(txtConnectionTimeout));
   if (!warning) return true;
-  Warn(*warning);
+  dialog_.Warn(*warning);
   return false;
 }
 

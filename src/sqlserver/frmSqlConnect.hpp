@@ -8,6 +8,7 @@
 
 #include "platform/Ui.hpp"
 #include "platform/Win32Form.hpp"
+#include "platform/Win32Ui.hpp"
 #include "sqlserver/Odbc.hpp"
 #include "sqlserver/SQLServer.hpp"
 
@@ -44,10 +45,28 @@ class frmSqlConnect : public win32::Form {
   HBRUSH OnBackground(int id) override;
   bool PreTranslate(const MSG& message) override;
 
+  /// The time-out box's rule: the focus leaves it for another control of the dialog only when it
+  /// holds a time-out. A move is checked before it happens where the dialog sees its cause (a
+  /// click, Tab, an access key); a move it did not see coming (BM_CLICK, an accessibility tool)
+  /// is checked once it has happened, and then undone, the press that made it dropped.
+  class TimeoutGuard {
+   public:
+    explicit TimeoutGuard(frmSqlConnect& dialog) : dialog_(dialog) {}
+    /// Before `message` is routed: true when it is dropped.
+    bool Drops(const MSG& message);
+    /// The box lost the focus to another control of the dialog: true when the move is undone.
+    bool Undoes();
+    /// While a move is being undone, the press that made it is dropped.
+    bool Undoing() const { return undoing_; }
+
+   private:
+    bool MayLeave();
+    frmSqlConnect& dialog_;
+    bool undoing_ = false;
+  };
+
   void SwitchAuthentication(int index);
   void ConnectToServer();
-  /// The time-out box's check before the focus leaves it; false keeps the focus there.
-  bool TimeoutMayLeave();
   void Warn(const std::string& text);
   std::string Entry(int id) const { return win32::Utf8(Text(id)); }
 
@@ -56,7 +75,5 @@ class frmSqlConnect : public win32::Form {
   platform::Ui& ui_;
   /// Each text box's background: a colour, or a system colour index.
   std::map<int, std::variant<COLORREF, int>> backgrounds_;
-  /// The time-out check refused a move of the focus that no click or key began (BM_CLICK, an
-  /// accessibility tool): the press that moved it is dropped until the focus is back.
-  bool refusedMove_ = false;
+  TimeoutGuard timeoutGuard_{*this};
 };

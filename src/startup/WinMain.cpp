@@ -8,6 +8,8 @@
 #include "bankname/frmOravend.hpp"
 #include "platform/Platform.hpp"
 #include "platform/Win32Form.hpp"
+#include "platform/Win32Loop.hpp"
+#include "platform/Win32Ui.hpp"
 #include "sqlserver/frmSqlConnect.hpp"
 #include "startup/Main.hpp"
 

@@ -8,6 +8,8 @@
 #include <functional>
 #include <thread>
 
+#include "platform/Win32Loop.hpp"
+#include "platform/Win32Ui.hpp"
 #include "sqlserver/ConnectDialog.hpp"
 #include "sqlserver/frmSqlConnect.hpp"
 #include "support/TestServer.hpp"

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "bankname/frmOravend.hpp"
+#include "platform/Win32Loop.hpp"
 #include "support/TestServer.hpp"
 #include "windows/WindowTestSupport.hpp"
 

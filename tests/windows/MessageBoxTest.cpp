@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/Win32Form.hpp"
+#include "platform/Win32Ui.hpp"
 #include "support/TestSupport.hpp"
 #include "windows/WindowTestSupport.hpp"
 

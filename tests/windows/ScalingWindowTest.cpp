@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "bankname/frmOravend.hpp"
+#include "platform/Win32Loop.hpp"
+#include "platform/Win32Ui.hpp"
 #include "progress/frmProgressBar.hpp"
 #include "sqlserver/frmSqlConnect.hpp"
 #include "support/TestSupport.hpp"

@@ -7,6 +7,8 @@
 #include <array>
 #include <tuple>
 
+#include "platform/Win32Loop.hpp"
+#include "platform/Win32Ui.hpp"
 #include "support/Scaling.hpp"
 
 namespace windowtest {
@@ -115,7 +117,7 @@ void ExpectBuiltAsDesigned(const win32::Form& form, int dpi, const std::set<int>
     EXPECT_EQ(client.right, pixels(design.width));
     EXPECT_EQ(client.bottom, pixels(design.height));
   }
-  EXPECT_EQ(TextOf(form.Handle()), win32::Utf8(design.caption));
+  EXPECT_EQ(TextOf(form.Handle()), design.caption);
   EXPECT_TRUE(HasStyle(form.Handle(), static_cast<LONG_PTR>(design.style)));
   EXPECT_FALSE(GetWindowLongPtrW(form.Handle(), GWL_STYLE) &
                (WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));

@@ -15,6 +15,7 @@
 
 #include "bankname/frmOravend.hpp"
 #include "platform/Platform.hpp"
+#include "platform/Win32Loop.hpp"
 #include "progress/frmProgressBar.hpp"
 #include "sqlserver/frmSqlConnect.hpp"
 #include "support/TestSupport.hpp"
