@@ -7,6 +7,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
 #include <cstdlib>
@@ -35,6 +36,7 @@ class Converter {
 
   /// Converts all of `in`; any invalid or incomplete sequence raises DecodeError.
   std::string Convert(std::string_view in) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // a fresh start after a failed call
     std::string out;
     char* src = const_cast<char*>(in.data());
     std::size_t srcLeft = in.size();
@@ -75,20 +77,31 @@ std::string BaseName(std::string_view path) {
 
 }  // namespace
 
+/// Every request and every value of a run passes through these: the converters are opened once
+/// a thread, and ASCII, most of SQL text and of the catalog's answers, is copied as it is.
 std::string DecodeCp932(std::string_view bytes) {
-  return Converter("UTF-8", "CP932").Convert(bytes);
+  thread_local Converter converter("UTF-8", "CP932");
+  return converter.Convert(bytes);
 }
 
 std::u16string ToUtf16(std::string_view utf8) {
-  const std::string bytes = Converter(kUtf16, "UTF-8").Convert(utf8);
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; })) {
+    return std::u16string(utf8.begin(), utf8.end());
+  }
+  thread_local Converter converter(kUtf16, "UTF-8");
+  const std::string bytes = converter.Convert(utf8);
   std::u16string out(bytes.size() / 2, u'\0');
   std::memcpy(out.data(), bytes.data(), out.size() * 2);
   return out;
 }
 
 std::string ToUtf8(std::u16string_view utf16) {
-  return Converter("UTF-8", kUtf16)
-      .Convert(std::string_view(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2));
+  if (std::all_of(utf16.begin(), utf16.end(), [](char16_t c) { return c < 0x80; })) {
+    return std::string(utf16.begin(), utf16.end());
+  }
+  thread_local Converter converter("UTF-8", kUtf16);
+  return converter.Convert(
+      std::string_view(reinterpret_cast<const char*>(utf16.data()), utf16.size() * 2));
 }
 
 bool IsAlphanumeric(char32_t character) {

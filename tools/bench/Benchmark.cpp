@@ -5,6 +5,8 @@
 // latency plus the run's own time at zero latency), and the peak memory of the process that
 // ran it. Each run is a fresh process (this program, started again), so that its peak memory
 // is its own.
+#include <sys/resource.h>
+
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -71,6 +73,11 @@ int Measure(const std::string& dataSource, const std::filesystem::path& folder) 
                    {"Initial Catalog", "master"},
                    {"Connect Timeout", "30"}});
   const auto start = Clock::now();
+  rusage before{};
+  getrusage(RUSAGE_SELF, &before);
+  const double cpuBefore =
+      static_cast<double>(before.ru_utime.tv_sec + before.ru_stime.tv_sec) +
+      static_cast<double>(before.ru_utime.tv_usec + before.ru_stime.tv_usec) / 1e6;
   SilentRunHost host;
   const auto bank = basCommon::ReadBankRecord(folder);
   basCommon::UpdateRun(connection, folder, kNotaraList, kVostrelList, bank, host);
@@ -81,8 +88,13 @@ int Measure(const std::string& dataSource, const std::filesystem::path& folder) 
   for (std::string line; std::getline(status, line);) {
     if (line.starts_with("VmHWM:")) peakKilobytes = std::stod(line.substr(6));
   }
-  std::printf("%.6f %.0f\n", std::chrono::duration<double>(Clock::now() - start).count(),
-              peakKilobytes);
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  std::printf("%.6f %.0f %.6f\n", std::chrono::duration<double>(Clock::now() - start).count(),
+              peakKilobytes, seconds(usage.ru_utime) + seconds(usage.ru_stime) - cpuBefore);
   if (host.message != "完了しました。") std::fprintf(stderr, "run: %s\n", host.message.c_str());
   return host.message == "完了しました。" ? 0 : 1;
 }
@@ -90,6 +102,7 @@ int Measure(const std::string& dataSource, const std::filesystem::path& folder) 
 struct Figures {
   double seconds = 0;
   double peakMegabytes = 0;
+  double cpuSeconds = 0;  ///< the run's own, in the measuring process
   long requests = 0;
 };
 
@@ -108,10 +121,10 @@ Figures RunChild(const support::StandIn& server, const std::filesystem::path& fo
                               " --measure " + server.DataSource() + " '" + folder.string() + "'";
   std::unique_ptr<FILE, decltype(&pclose)> child(popen(command.c_str(), "r"), &pclose);
   if (!child) throw std::runtime_error("cannot start the measuring process");
-  double seconds = 0, peakKilobytes = 0;
-  const bool read = std::fscanf(child.get(), "%lf %lf", &seconds, &peakKilobytes) == 2;
+  double seconds = 0, peakKilobytes = 0, cpu = 0;
+  const bool read = std::fscanf(child.get(), "%lf %lf %lf", &seconds, &peakKilobytes, &cpu) == 3;
   if (pclose(child.release()) != 0 || !read) throw std::runtime_error("the measured run failed");
-  return {seconds, peakKilobytes / 1024.0, requestsSoFar() - before};
+  return {seconds, peakKilobytes / 1024.0, cpu, requestsSoFar() - before};
 }
 
 }  // namespace
@@ -123,8 +136,8 @@ int main(int argc, char** argv) {
   auto latencies = Split(argc > 3 ? argv[3] : "0,0.5,2");
   if (latencies.front() != "0") latencies.insert(latencies.begin(), "0");  // for the floor
 
-  std::printf("%9s %5s %8s | %8s %8s %8s %8s %6s %8s\n", "databases", "lines", "latency", "run s",
-              "ms/db", "req/db", "floor s", "/floor", "peak MB");
+  std::printf("%9s %5s %8s | %8s %8s %8s %8s %8s %6s %8s\n", "databases", "lines", "latency",
+              "run s", "ms/db", "cpu ms/db", "req/db", "floor s", "/floor", "peak MB");
   for (const auto& count : databases) {
     const int n = std::stoi(count);
     support::TempDir data;
@@ -150,9 +163,10 @@ int main(int argc, char** argv) {
       const Figures run = RunChild(server, data.Path());
       if (latency == "0") atZero = run.seconds;
       const double floor = static_cast<double>(run.requests) * std::stod(latency) / 1000.0 + atZero;
-      std::printf("%9d %5d %8s | %8.2f %8.2f %8.1f %8.2f %6.2f %8.1f\n", n, lines, latency.c_str(),
-                  run.seconds, 1000 * run.seconds / n, static_cast<double>(run.requests) / n, floor,
-                  run.seconds / floor, run.peakMegabytes);
+      std::printf("%9d %5d %8s | %8.2f %8.2f %8.2f %8.1f %8.2f %6.2f %8.1f\n", n, lines,
+                  latency.c_str(), run.seconds, 1000 * run.seconds / n, 1000 * run.cpuSeconds / n,
+                  static_cast<double>(run.requests) / n, floor, run.seconds / floor,
+                  run.peakMegabytes);
       std::fflush(stdout);
     }
   }
