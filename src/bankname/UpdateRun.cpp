@@ -160,14 +160,13 @@ std::string WithDetail(const std::exception& failure, const Aftermath& after) {
   return description + "\r\n" + after.detail;
 }
 
-/// Builds the batch of one database and tries it in a transaction that is rolled back.
+/// Builds the batch of one database and tries it in a transaction that is rolled back: two
+/// requests.
 void BuildAndTry(odbc::Connection& connection, Database& database) {
-  connection.SetDefaultDatabase(database.name);
-  database.batch = BuildUpdateSql(connection, *database.plan);
+  database.batch = BuildUpdateSql(connection, *database.plan, database.name);
   if (database.batch.empty()) return;
   odbc::Transaction trial(connection);
-  database.rows = RowsChanged(trial.Execute(database.batch));
-  trial.Rollback();
+  database.rows = RowsChanged(trial.Try(database.batch));
 }
 
 /// Visits every database as the real pass will, always rolling back: builds its batch and
@@ -225,7 +224,8 @@ std::string RealPassFailureMessage(const std::vector<Database>& databases, std::
          "スには同じ変更がもう一度行われるだけです。";
 }
 
-/// Each database's batch in a transaction of its own, committed as the step's last act. A
+/// Each database's batch in a transaction of its own, committed as the step's last act: the
+/// switch of database, the beginning and the batch in one request, the commit in another. A
 /// failure before the commit leaves the database as it was; a failed commit leaves unknown
 /// whether the server committed.
 void ChangeDatabases(odbc::Connection& connection, const std::vector<Database>& databases,
@@ -235,8 +235,7 @@ void ChangeDatabases(odbc::Connection& connection, const std::vector<Database>& 
     if (!database.batch.empty()) {
       Stage stage = Stage::Change;
       try {
-        connection.SetDefaultDatabase(database.name);
-        odbc::Transaction transaction(connection);
+        odbc::Transaction transaction(connection, "USE " + odbc::QuoteIdentifier(database.name));
         transaction.Execute(database.batch);
         stage = Stage::Commit;
         transaction.Commit();

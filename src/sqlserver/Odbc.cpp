@@ -410,22 +410,6 @@ std::vector<ResultSet> Connection::Execute(std::string_view sql, long limit) {
   return results;
 }
 
-void Connection::SetDefaultDatabase(const std::string& name) {
-  // The driver's catalog attribute would send the same USE, but outside the query time-out.
-  Execute("USE " + QuoteIdentifier(name));
-}
-
-std::string Connection::DefaultDatabase() const {
-  std::array<SQLWCHAR, 256> name{};
-  SQLINTEGER length = 0;
-  const auto& dbc = handles_->dbc;
-  dbc.Check(SQLGetConnectAttrW(dbc.get(), SQL_ATTR_CURRENT_CATALOG, name.data(),
-                               static_cast<SQLINTEGER>(sizeof name), &length),
-            "SQLGetConnectAttrW(SQL_ATTR_CURRENT_CATALOG)");
-  // The driver counts this one in bytes.
-  return Narrow(name, length / 2);
-}
-
 long long NumberOf(const ResultSet& result) {
   if (result.rows.empty() || result.rows.front().empty()) throw Error("The query returned no row");
   const std::string text = result.rows.front().front().value_or("");
@@ -453,10 +437,29 @@ void EndTransaction(Connection& connection, const std::string& sql) {
 }
 }  // namespace
 
-std::vector<ResultSet> Transaction::Execute(std::string_view sql) {
-  if (begun_) return connection_.Execute(sql);
+namespace {
+constexpr std::string_view kRollback = "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION";
+}  // namespace
+
+std::string Transaction::Beginning() {
+  if (begun_) return {};
   begun_ = true;
-  return connection_.Execute("BEGIN TRANSACTION\r\n" + std::string(sql));
+  return (before_.empty() ? "" : before_ + "\r\n") + "BEGIN TRANSACTION\r\n";
+}
+
+std::vector<ResultSet> Transaction::Execute(std::string_view sql) {
+  return connection_.Execute(Beginning() + std::string(sql));
+}
+
+std::vector<ResultSet> Transaction::Try(std::string_view sql) {
+  auto results =
+      connection_.Execute(Beginning() + std::string(sql) + "\r\n" + std::string(kRollback) +
+                          "\r\n" + std::string(kOpenTransactions));
+  if (results.empty() || results.back().columns.empty()) throw Error("The query returned no row");
+  if (const long long open = NumberOf(results.back()); open != 0) throw Error(LeftOpen(open));
+  done_ = true;
+  results.pop_back();
+  return results;
 }
 
 // After a failure the destructor still tries the rollback: what is left open goes with it.
@@ -465,16 +468,11 @@ void Transaction::Commit() {
   done_ = true;
 }
 
-void Transaction::Rollback() {
-  if (begun_) EndTransaction(connection_, "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION");
-  done_ = true;
-}
-
 Transaction::~Transaction() {
   if (!begun_ || done_) return;
   try {
     // The server may have rolled it back already; then there is nothing to end.
-    connection_.Execute("IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION", kCleanupTimeout);
+    connection_.Execute(kRollback, kCleanupTimeout);
   } catch (const Error&) {
     // A lost connection has no transaction left; the server discards it.
   }

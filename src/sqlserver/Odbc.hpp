@@ -1,6 +1,6 @@
 // A thin RAII layer over the ODBC API (wide-character calls) with what the tool needs of a SQL
 // Server connection: open it from connection properties, run SQL text and read every result,
-// change the current database, and transactions.
+// and transactions.
 #pragma once
 
 #include <memory>
@@ -116,10 +116,6 @@ class Connection {
   /// `limit`, when not 0, bounds this request more tightly than the command time-out.
   std::vector<ResultSet> Execute(std::string_view sql, long limit = 0);
 
-  /// Makes `name` the current database with a USE request, under the command time-out.
-  void SetDefaultDatabase(const std::string& name);
-  std::string DefaultDatabase() const;
-
  private:
   struct Handles;
   std::unique_ptr<Handles> handles_;
@@ -135,13 +131,16 @@ long long QueryNumber(Connection& connection, std::string_view sql, long limit =
 long long NumberOf(const ResultSet& result);
 
 /// A transaction begun with the first batch run through it and rolled back when destroyed
-/// without Commit() or Rollback(), within kCleanupTimeout. It is SQL text, not the driver's
+/// without Commit() or Try(), within kCleanupTimeout. It is SQL text, not the driver's
 /// autocommit switch: after an error that made the server roll the transaction back (a conversion
 /// error, a deadlock), drivers that begin the next transaction with the end of the last one would
 /// leave the later work outside any transaction, committed statement by statement.
 class Transaction {
  public:
-  explicit Transaction(Connection& connection) : connection_(connection) {}
+  /// `before`: SQL that the first request runs before it begins the transaction, such as the
+  /// switch to the database the transaction changes.
+  explicit Transaction(Connection& connection, std::string before = {})
+      : connection_(connection), before_(std::move(before)) {}
   ~Transaction();
   Transaction(const Transaction&) = delete;
   Transaction& operator=(const Transaction&) = delete;
@@ -150,15 +149,20 @@ class Transaction {
   /// transaction in the same round trip (where the driver reports a result for the BEGIN, it
   /// comes first).
   std::vector<ResultSet> Execute(std::string_view sql);
+  /// Runs `sql` inside the transaction and rolls the transaction back, all in one request that
+  /// also asks that no transaction is left open; the results before that question. Raises Error
+  /// as Execute does, or when a transaction is still open.
+  std::vector<ResultSet> Try(std::string_view sql);
   /// Commits, and asks in the same request that no transaction is left open: raises Error
   /// when the commit fails or an enclosing transaction would still hold the work.
   void Commit();
-  /// Rolls back, and asks in the same request that no transaction is left open: raises Error
-  /// when the rollback fails or a transaction is still open.
-  void Rollback();
 
  private:
+  /// The text of the first request, up to and including the BEGIN.
+  std::string Beginning();
+
   Connection& connection_;
+  std::string before_;
   bool begun_ = false;
   bool done_ = false;
 };

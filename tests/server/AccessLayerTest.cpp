@@ -96,23 +96,23 @@ TEST_F(AccessLayerTest, AnErrorInALaterStatementIsRaisedAndTheConnectionStaysUsa
   EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT COUNT(*) FROM Item"), 3);
 }
 
-TEST(CurrentDatabaseTest, ChangesWithAUseRequest) {
+// A "]" in a quoted name is doubled, and one in the server's text is not taken for a prefix.
+TEST(CurrentDatabaseTest, ABracketedNameIsTheServersAndItsTextKept) {
   TestServer server({.seed = kSeed, .wireLog = true});
   auto connection = server.Connect();
-  connection->SetDefaultDatabase("shop");
-  EXPECT_EQ(connection->DefaultDatabase(), "shop");
-  EXPECT_EQ(server.Batches().back(), "USE [shop]");
-  EXPECT_EQ(NativeErrorOf([&] { connection->SetDefaultDatabase("nodb"); }), 911);
-  // A "]" in the name is doubled, and one in the server's text is not taken for a prefix.
+  connection->Execute("USE " + odbc::QuoteIdentifier("shop"));
+  EXPECT_EQ(support::CurrentDatabase(*connection), "shop");
+  EXPECT_EQ(NativeErrorOf([&] { connection->Execute("USE " + odbc::QuoteIdentifier("nodb")); }),
+            911);
   try {
-    connection->SetDefaultDatabase("no]db");
+    connection->Execute("USE " + odbc::QuoteIdentifier("no]db"));
     FAIL() << "no error";
   } catch (const odbc::Error& e) {
     EXPECT_EQ(std::string(e.what()),
               "Database 'no]db' does not exist. Make sure that the name is entered correctly.");
   }
   EXPECT_EQ(server.Batches().back(), "USE [no]]db]");
-  EXPECT_EQ(connection->DefaultDatabase(), "shop");
+  EXPECT_EQ(support::CurrentDatabase(*connection), "shop");
 }
 
 TEST_F(AccessLayerTest, CommitKeepsAndRollbackDiscards) {
@@ -126,6 +126,12 @@ TEST_F(AccessLayerTest, CommitKeepsAndRollbackDiscards) {
   {
     odbc::Transaction transaction(*connection);
     transaction.Execute("UPDATE Item SET Name = N'gone' WHERE Id = 2\r\nDELETE FROM Item");
+  }
+  {
+    // A try changes and undoes in one request, and answers what its statements changed.
+    odbc::Transaction transaction(*connection);
+    const auto results = transaction.Try("UPDATE Item SET Name = N'tried' WHERE Id = 3");
+    EXPECT_EQ(results.back().rowsAffected, 1);
   }
   EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT @@TRANCOUNT"), 0);
   const auto rows = checker->Execute("SELECT Name FROM Item ORDER BY Id").at(0).rows;

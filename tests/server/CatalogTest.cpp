@@ -48,7 +48,7 @@ class CatalogRequestsTest : public CatalogTest {
 TEST_F(CatalogRequestsTest, EachQuestionSendsExactlyItsTextAndAnswersFromTheCount) {
   auto* c = connection_.get();
   EXPECT_FALSE(settings_.ExistTable(c, "T"));  // asked in master
-  connection_->SetDefaultDatabase("qnt8sys");
+  connection_->Execute("USE qnt8sys");
   const std::tuple<std::function<bool()>, bool, std::string> cases[] = {
       {[&] { return settings_.ExistDatabase(c, "A'B", false); }, true,
        "SELECT COUNT(name) from sys.databases WHERE name = 'A''B'"},
@@ -113,7 +113,7 @@ TEST_F(CatalogTest, EachAttemptReportsOnlyItsOwnOutcome) {
   EXPECT_EQ(settings.ConnectingError(), "");
   EXPECT_TRUE(second->IsOpen());
   EXPECT_EQ(second->CommandTimeout(), 5);
-  EXPECT_EQ(second->DefaultDatabase(), "master");
+  EXPECT_EQ(support::CurrentDatabase(*second), "master");
 
   // A negative time-out fails the attempt after the login.
   settings.ConnectionTimeout(-5);

@@ -25,7 +25,7 @@ TEST(DiscoveryTest, EachProductGetsItsOwnDatabasesInServerOrder) {
             (Names{"qnt8dat01", "QNT7DATA", "qnt1def", "qnt4dat"}));
   EXPECT_EQ(GetCompanyDatabases(*connection, "VOSTREL"),
             (Names{"zarvekkdat02", "zarvekkbank", "zarvekkdat01"}));
-  EXPECT_EQ(connection->DefaultDatabase(), "master");
+  EXPECT_EQ(support::CurrentDatabase(*connection), "master");
 }
 
 TEST(DiscoveryTest, EachProductIsOneQueryOfItsPatterns) {

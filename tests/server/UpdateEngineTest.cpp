@@ -43,9 +43,9 @@ const std::vector<TableLine> kLines{{"TBank", "BankCode", "BankName", "BankKana"
                                     {"TPayee", "PayBank", "", "PayBankName"}};
 
 std::string Check(const std::string& column, const std::string& table) {
-  return "SELECT system_type_id, collation_name, COLLATIONPROPERTY(collation_name, 'CodePage') AS "
-         "CodePage, column_id FROM sys.columns WHERE name = N'" +
-         column + "' AND object_id = Object_ID(N'[dbo].[" + table + "]')";
+  return "\r\nSELECT system_type_id, collation_name, COLLATIONPROPERTY(collation_name, 'CodePage') "
+         "AS CodePage, column_id FROM [qnt1dat01].sys.columns WHERE name = N'" +
+         column + "' AND object_id = Object_ID(N'[qnt1dat01].[dbo].[" + table + "]')";
 }
 
 BankRecord Bank(const std::string& code, const std::string& name, const std::string& kana) {
@@ -56,8 +56,7 @@ class UpdateEngineTest : public testing::Test {
  protected:
   explicit UpdateEngineTest(bool wireLog = false) : server_({.seed = kSeed, .wireLog = wireLog}) {}
   std::string Build(const std::string& database, const UpdatePlan& plan) {
-    connection_->SetDefaultDatabase(database);
-    return basCommon::BuildUpdateSql(*connection_, plan);
+    return basCommon::BuildUpdateSql(*connection_, plan, database);
   }
   std::string ErrorOf(const std::string& database, const UpdatePlan& plan) {
     try {
@@ -75,12 +74,12 @@ class UpdateEngineTest : public testing::Test {
 
 TEST_F(UpdateEngineTest, EachDatabaseGetsStatementsForTheColumnsItHas) {
   EXPECT_EQ(Build("qnt1dat01", ascii_),
-            "UPDATE dbo.TBank SET BankName = N'O''Neil' WHERE BankCode = 0005\r\n"
-            "UPDATE dbo.TBank SET BankKana = N'ONEIL' WHERE BankCode = 0005\r\n"
-            "UPDATE dbo.TPayee SET PayBankName = N'O''Neil' WHERE PayBank = 0005\r\n"
-            "UPDATE dbo.TPayee SET PayBankName = N'ONEIL' WHERE PayBank = 0005\r\n");
+            "UPDATE [qnt1dat01].dbo.TBank SET BankName = N'O''Neil' WHERE BankCode = 0005\r\n"
+            "UPDATE [qnt1dat01].dbo.TBank SET BankKana = N'ONEIL' WHERE BankCode = 0005\r\n"
+            "UPDATE [qnt1dat01].dbo.TPayee SET PayBankName = N'O''Neil' WHERE PayBank = 0005\r\n"
+            "UPDATE [qnt1dat01].dbo.TPayee SET PayBankName = N'ONEIL' WHERE PayBank = 0005\r\n");
   EXPECT_EQ(Build("qnt1dat02", ascii_),
-            "UPDATE dbo.TBank SET BankName = N'O''Neil' WHERE BankCode = 0005\r\n");
+            "UPDATE [qnt1dat02].dbo.TBank SET BankName = N'O''Neil' WHERE BankCode = 0005\r\n");
 }
 
 class UpdateEngineRequestsTest : public UpdateEngineTest {
@@ -88,25 +87,24 @@ class UpdateEngineRequestsTest : public UpdateEngineTest {
   UpdateEngineRequestsTest() : UpdateEngineTest(true) {}
 };
 
-TEST_F(UpdateEngineRequestsTest, TheChecksOfADatabaseAreOneBatchOfEveryListedColumnOnce) {
+// The switch and the checks are one request, and every check names the database: where the switch
+// fails, none of them answers for the database that was current before.
+TEST_F(UpdateEngineRequestsTest, TheSwitchAndTheChecksOfADatabaseAreOneRequest) {
   const auto before = server_.Batches().size();
   Build("qnt1dat01", ascii_);
   const auto batches = server_.Batches();
-  ASSERT_EQ(batches.size(), before + 2);  // the USE and the checks
-  EXPECT_EQ(batches.back(), Check("BankName", "TBank") + "\r\n" + Check("BankKana", "TBank") +
-                                "\r\n" + Check("BankCode", "TBank") + "\r\n" +
-                                Check("PayBankName", "TPayee") + "\r\n" +
-                                Check("PayBankKana", "TPayee") + "\r\n" +
-                                Check("PayBank", "TPayee") + "\r\n" + Check("Name", "TNone") +
-                                "\r\n" + Check("Kana", "TNone") + "\r\n" + Check("Code", "TNone"));
-  // The same text for every database.
-  EXPECT_EQ(ascii_.CheckSql(), batches.back());
+  ASSERT_EQ(batches.size(), before + 1);
+  EXPECT_EQ(batches.back(), "USE [qnt1dat01]" + Check("BankName", "TBank") +
+                                Check("BankKana", "TBank") + Check("BankCode", "TBank") +
+                                Check("PayBankName", "TPayee") + Check("PayBankKana", "TPayee") +
+                                Check("PayBank", "TPayee") + Check("Name", "TNone") +
+                                Check("Kana", "TNone") + Check("Code", "TNone"));
 }
 
 TEST_F(UpdateEngineTest, ADatabaseWithoutTheListedColumnsGetsAnEmptyBatch) {
   EXPECT_EQ(Build("qnt1dat04", ascii_), "");
   const UpdatePlan nothingListed("ORV_Test", {{"TBank", "BankCode", "", ""}}, Bank("5", "a", "b"));
-  EXPECT_TRUE(nothingListed.CheckStatements().empty());
+  EXPECT_EQ(nothingListed.CatalogRequest("qnt1dat01"), "USE [qnt1dat01]");
   EXPECT_EQ(Build("qnt1dat01", nothingListed), "");
 }
 
@@ -132,9 +130,10 @@ TEST_F(UpdateEngineTest, JapaneseTextGoesOnlyIntoColumnsWhoseCodePageHoldsIt) {
                             {"TNone", "Code", "Name", ""}},
                            Bank("0005", "新みらい銀行", "ｼﾝﾐﾗｲ"));
   EXPECT_EQ(Build("qnt1dat03", fitting),
-            "UPDATE dbo.TBank SET BankName = N'新みらい銀行' WHERE BankCode = 0005\r\n"
-            "UPDATE dbo.TPayee SET PayBankName = N'新みらい銀行' WHERE PayBank = 0005\r\n"
-            "UPDATE dbo.TNone SET Name = N'新みらい銀行' WHERE Code = 0005\r\n");
+            "UPDATE [qnt1dat03].dbo.TBank SET BankName = N'新みらい銀行' WHERE BankCode = 0005\r\n"
+            "UPDATE [qnt1dat03].dbo.TPayee SET PayBankName = N'新みらい銀行' WHERE PayBank = "
+            "0005\r\n"
+            "UPDATE [qnt1dat03].dbo.TNone SET Name = N'新みらい銀行' WHERE Code = 0005\r\n");
 }
 
 }  // namespace

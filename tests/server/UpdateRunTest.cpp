@@ -185,34 +185,40 @@ TEST_F(UpdateRunTest, ChangesTheListedColumnsOfTheBanksRowsInEveryDatabase) {
   EXPECT_EQ(host_.calls, expected);
   EXPECT_EQ(host_.icons, std::vector<platform::Icon>{platform::Icon::Information});
 
-  // Product A's databases first, each in list order: the trial pass rolls back what it did,
-  // the real pass needs only the change of database, the batch and the commit. The
-  // transactions are SQL text; the batch begins its own.
+  // Product A's databases first, each in list order, in four requests: the trial switches and asks
+  // the catalog in one, tries the batch and undoes it in another; the real pass switches, begins
+  // and changes in one and commits in another. The transactions are SQL text.
   Rows requests;
   for (const auto& entry : log) {
     if (entry.value("kind", "") == "tm") {
       requests.push_back("tm " + entry.at("request").get<std::string>());
     } else if (entry.value("kind", "") == "batch") {
       const std::string sql = entry.at("sql").get<std::string>();
-      requests.push_back(sql.starts_with("USE [") || sql.ends_with(" TRANSACTION") ? sql
-                         : sql.starts_with("BEGIN TRANSACTION\r\nUPDATE dbo.")     ? "update"
-                         : sql.starts_with("SELECT system_type_id")                ? "checks"
-                         : sql.ends_with(" TRANSACTION\r\nSELECT @@TRANCOUNT")
-                             ? sql.substr(0, sql.find('\r'))
-                             : "list");
+      const std::string first = sql.substr(0, sql.find('\r'));
+      requests.push_back(
+          sql.find("\r\nSELECT system_type_id") != std::string::npos           ? first + " checks"
+          : sql.find("\r\nBEGIN TRANSACTION\r\nUPDATE [") != std::string::npos ? first + " change"
+          : sql.starts_with("BEGIN TRANSACTION\r\nUPDATE [") &&
+                  sql.ends_with("\r\nIF @@TRANCOUNT > 0 ROLLBACK TRANSACTION\r\nSELECT @@TRANCOUNT")
+              ? "try"
+          : sql == "COMMIT TRANSACTION\r\nSELECT @@TRANCOUNT" ? "commit"
+                                                              : first);
     }
   }
   const Rows order{"qnt8dat01",    "qnt8dat02",   "qnt8def",
                    "zarvekkdat01", "zarvekkbank", "zarvekkdat02"};
-  Rows trial{"list", "list"}, real;
+  Rows sent{
+      "SELECT name FROM sys.databases WHERE name LIKE 'qnt_dat%' OR name LIKE 'qnt_def'",
+      "SELECT name FROM sys.databases WHERE name LIKE 'zarvekkdat%' OR name LIKE 'zarvekkbank'"};
+  Rows real;
   for (const auto& db : order) {
-    trial.insert(trial.end(), {"USE [" + db + "]", "checks"});
+    sent.push_back("USE [" + db + "] checks");
     if (db == "qnt8def") continue;
-    trial.insert(trial.end(), {"update", "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION"});
-    real.insert(real.end(), {"USE [" + db + "]", "update", "COMMIT TRANSACTION"});
+    sent.push_back("try");
+    real.insert(real.end(), {"USE [" + db + "] change", "commit"});
   }
-  trial.insert(trial.end(), real.begin(), real.end());
-  EXPECT_EQ(requests, trial);
+  sent.insert(sent.end(), real.begin(), real.end());
+  EXPECT_EQ(requests, sent);
 }
 
 // Databases that cannot be used or changed are still listed by the discovery: the trial pass names
@@ -458,7 +464,7 @@ TEST_P(StopTest, SaysWhereTheRunStoppedAndWhatChanged) {
 }
 
 const std::string kRollbackUnsure =
-    "会社データベース「qnt8dat01」を確かめる途中でエラーが発生し、試した変更を取り消せたことを確"
+    "会社データベース「qnt8dat02」を確かめる途中でエラーが発生し、試した変更を取り消せたことを確"
     "かめられなかったため、中止しました。どのデータベースも変更していません。\r\nTimeout expired"
     "\r\nトランザクションが終了していません (@@TRANCOUNT = 1)。";
 const std::string kRollbackFailed =
@@ -509,16 +515,19 @@ const std::string kEof = "Unexpected EOF from the server";
 const std::string kLock =
     "USE qnt8dat02 BEGIN TRANSACTION UPDATE TBank SET Memo = N'held' WHERE BankCode = '0009'";
 
-// Requests of kThreeDatabases: the 6th is the trial's first rollback, the 7th and 8th the second
-// database's USE and checks; the 17th is the first commit, the 18th and 19th the second USE and
-// update of the real pass. Events: the 1st before the trial pass, the 4th after it.
+// Requests of kThreeDatabases, after the two listings: two a database in the trial pass (the switch
+// with the checks, the try), two a database in the real pass (the switch with the batch, the
+// commit). So the 4th is the first try, the 5th the second database's switch and checks; the 10th
+// is the first commit, the 11th the second database's switch and batch. Events: the 1st before
+// the trial pass, the 4th after it.
 INSTANTIATE_TEST_SUITE_P(
     UpdateRunTest, StopTest,
     testing::Values(
-        // The trial's rollback does not happen: the transaction would hold every later change.
-        Stop{{"--hold", "ROLLBACK:5"}, 1, "---", 0, kRollbackUnsure},
-        // The rollback fails, and the guard's second one ends the transaction.
-        Stop{{"--fail-batch", "6:229"}, 0, "---", 0, kRollbackFailed},
+        // A try that waited for a lock and was cancelled, whose transaction the clean-up cannot
+        // end (the lock is the 3rd batch, the try the 7th): it would hold every later change.
+        Stop{{"--fail-batch", "8:229"}, 2, "---", 0, kRollbackUnsure, "", kLock, 1},
+        // The try fails as a whole; the trial goes on, and names the database.
+        Stop{{"--fail-batch", "4:229"}, 0, "---", 0, kRollbackFailed},
         // Changing the database waits no longer than the command time-out.
         Stop{{"--hold", "USE [qnt8dat02]:60"}, 1, "---", 0, TrialTimeout("qnt8dat02", 1, 1)},
         // A server that holds every database's UPDATE: one time-out ends the trial, however
@@ -538,9 +547,9 @@ INSTANTIATE_TEST_SUITE_P(
              10},
         // A server that stops answering, even the cancel; a session that ends; a connection that
         // goes in the middle of a reply's rows.
-        Stop{{"--stall-batch", "7"}, 1, "---", 0, kLostInQnt8dat02},
-        Stop{{"--fail-batch", "8:4014"}, 0, "---", 0, kLostInQnt8dat02 + kFatal},
-        Stop{{"--drop-in-rows", "8"}, 0, "---", 0, kLostInQnt8dat02 + kEof},
+        Stop{{"--stall-batch", "5"}, 1, "---", 0, kLostInQnt8dat02},
+        Stop{{"--fail-batch", "5:4014"}, 0, "---", 0, kLostInQnt8dat02 + kFatal},
+        Stop{{"--drop-in-rows", "5"}, 0, "---", 0, kLostInQnt8dat02 + kEof},
         Stop{
             {"--drop-in-rows", "1"},
             0,
@@ -554,16 +563,16 @@ INSTANTIATE_TEST_SUITE_P(
         Stop{{}, 2, "---", 0, TrialTimeout("qnt8dat02", 2, 1), "", kLock, 1},
         Stop{{}, 2, "+--", 0, kFailedInQnt8dat02 + "Timeout expired\r\n", kOneChanged, kLock, 4},
         // The real pass, after the first database.
-        Stop{{"--drop-batch", "19"}, 0, "+--", 1, kLostAtQnt8dat02, kOneChanged},
-        Stop{{"--drop-reply", "19"}, 0, "+--", 1, kLostAtQnt8dat02, kOneChanged},
-        Stop{{"--stall-batch", "18"}, 1, "+--", 1, kLostAtQnt8dat02, kOneChanged},
+        Stop{{"--drop-batch", "11"}, 0, "+--", 1, kLostAtQnt8dat02, kOneChanged},
+        Stop{{"--drop-reply", "11"}, 0, "+--", 1, kLostAtQnt8dat02, kOneChanged},
+        Stop{{"--stall-batch", "11"}, 1, "+--", 1, kLostAtQnt8dat02, kOneChanged},
         Stop{{}, 0, "+?-", 0, kOffline, kOneChanged, "ALTER DATABASE qnt8dat02 SET OFFLINE", 4},
         Stop{{}, 0, "+--", 0, kReadOnly, kOneChanged, "ALTER DATABASE qnt8dat02 SET READ_ONLY", 4},
         Stop{{}, 0, "+?-", 0, kFailedInQnt8dat02, kOneChanged, "USE qnt8dat02 DROP TABLE TBank", 4},
         // The first commit, not answered as it should be: its outcome is unknown.
-        Stop{{"--drop-reply", "17"}, 0, "+--", 1, kCommitLost, kNoneKnown},
-        Stop{{"--drop-batch", "17"}, 0, "---", 1, kCommitLost, kNoneKnown},
-        Stop{{"--fail-batch", "17:4014"}, 0, "---", 1, kCommitLost + kFatal, kNoneKnown},
+        Stop{{"--drop-reply", "10"}, 0, "+--", 1, kCommitLost, kNoneKnown},
+        Stop{{"--drop-batch", "10"}, 0, "---", 1, kCommitLost, kNoneKnown},
+        Stop{{"--fail-batch", "10:4014"}, 0, "---", 1, kCommitLost + kFatal, kNoneKnown},
         Stop{{"--fail-text", "COMMIT TRANSACTION:1205"}, 0, "---", 1, kCommitFailed, kNoneKnown}));
 
 // Once the cause is gone, running again completes the change: the databases changed before get

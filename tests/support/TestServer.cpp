@@ -15,6 +15,10 @@
 
 namespace support {
 
+std::string CurrentDatabase(odbc::Connection& connection) {
+  return connection.Execute("SELECT DB_NAME()").at(0).rows.at(0).at(0).value_or("");
+}
+
 StandIn::StandIn(const ServerOptions& options) : address_(options.address) {
   const auto ready = ReadyFile();
   const auto seed = dir_.Path() / "seed.sql";

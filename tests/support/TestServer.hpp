@@ -50,6 +50,9 @@ class StandIn {
   std::unique_ptr<ChildProcess> process_;
 };
 
+/// The connection's current database, as the server says it.
+std::string CurrentDatabase(odbc::Connection& connection);
+
 /// A server's name and login: the stand-in's, or a real server's from ORAVEND_TEST_SERVER,
 /// ORAVEND_TEST_LOGIN and ORAVEND_TEST_PASSWORD.
 struct ServerLogin {

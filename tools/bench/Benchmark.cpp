@@ -1,10 +1,10 @@
-// Figures for the closing notes, not a test: the update run over N company databases with a
-// table list of L lines, against the stand-in at a simulated network latency.
-//   oravend_benchmark [DATABASES [LINES [LATENCIES]]]    e.g. 100,500,2000 40 0,0.5,2
-// For every run: total time, time per database, requests per database, the floor (requests x
-// latency plus the run's own time at zero latency), and the peak memory of the process that
-// ran it. Each run is a fresh process (this program, started again), so that its peak memory
-// is its own.
+// Figures, not a test: the update run over N company databases with a table list of L lines,
+// against the stand-in at a simulated network latency.
+//   oravend_benchmark [DATABASES [LINES [LATENCIES]]]    default: 100,500 40 0,1,10,30
+// For every run: total time, time and CPU time per database, requests per database, the floor
+// (the run's time at zero latency plus requests x latency) and the time against it, and the peak
+// memory of the process that ran it. Each run is a fresh process (this program, started again),
+// so that its peak memory and CPU time are its own.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -64,7 +64,17 @@ std::string Seed(int databases, int lines) {
   return seed;
 }
 
-/// Runs the update in this process: prints its seconds and peak memory.
+/// The CPU time this process has used, user and system.
+double CpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+  };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+/// Runs the update in this process: prints its seconds, peak memory and CPU seconds.
 int Measure(const std::string& dataSource, const std::filesystem::path& folder) {
   odbc::Connection connection;
   connection.Open({{"Data Source", dataSource},
@@ -73,11 +83,7 @@ int Measure(const std::string& dataSource, const std::filesystem::path& folder) 
                    {"Initial Catalog", "master"},
                    {"Connect Timeout", "30"}});
   const auto start = Clock::now();
-  rusage before{};
-  getrusage(RUSAGE_SELF, &before);
-  const double cpuBefore =
-      static_cast<double>(before.ru_utime.tv_sec + before.ru_stime.tv_sec) +
-      static_cast<double>(before.ru_utime.tv_usec + before.ru_stime.tv_usec) / 1e6;
+  const double cpuBefore = CpuSeconds();
   SilentRunHost host;
   const auto bank = basCommon::ReadBankRecord(folder);
   basCommon::UpdateRun(connection, folder, kNotaraList, kVostrelList, bank, host);
@@ -88,13 +94,8 @@ int Measure(const std::string& dataSource, const std::filesystem::path& folder) 
   for (std::string line; std::getline(status, line);) {
     if (line.starts_with("VmHWM:")) peakKilobytes = std::stod(line.substr(6));
   }
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  const auto seconds = [](const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-  };
   std::printf("%.6f %.0f %.6f\n", std::chrono::duration<double>(Clock::now() - start).count(),
-              peakKilobytes, seconds(usage.ru_utime) + seconds(usage.ru_stime) - cpuBefore);
+              peakKilobytes, CpuSeconds() - cpuBefore);
   if (host.message != "完了しました。") std::fprintf(stderr, "run: %s\n", host.message.c_str());
   return host.message == "完了しました。" ? 0 : 1;
 }
@@ -131,9 +132,9 @@ Figures RunChild(const support::StandIn& server, const std::filesystem::path& fo
 
 int main(int argc, char** argv) {
   if (argc == 4 && std::string(argv[1]) == "--measure") return Measure(argv[2], argv[3]);
-  const auto databases = Split(argc > 1 ? argv[1] : "100,500,2000");
+  const auto databases = Split(argc > 1 ? argv[1] : "100,500");
   const int lines = argc > 2 ? std::stoi(argv[2]) : 40;
-  auto latencies = Split(argc > 3 ? argv[3] : "0,0.5,2");
+  auto latencies = Split(argc > 3 ? argv[3] : "0,1,10,30");
   if (latencies.front() != "0") latencies.insert(latencies.begin(), "0");  // for the floor
 
   std::printf("%9s %5s %8s | %8s %8s %8s %8s %8s %6s %8s\n", "databases", "lines", "latency",
