@@ -52,22 +52,22 @@ struct Aftermath {
   std::string detail;  ///< what the check found, when the failure itself does not say it
 };
 
+constexpr const char* kNothingChanged = "どのデータベースも変更していません。";
+// The program ends after the box, and with it the connection: the server then rolls back what
+// is not committed.
+const std::string kServerUndoes =
+    "確定していないこのデータベースの変更は、サーバーが取り消します。";
+const std::string kUnknown =
+    "このデータベースが変更されたかどうかは分かりません。確かめてください。";
+
 /// What the box says of a database that failed, after its name; one row per stage and state.
 struct StopText {
   Stage stage;
   State state;
-  const char* text;
+  std::string text;
 };
 
-constexpr const char* kNothingChanged = "どのデータベースも変更していません。";
-// The program ends after the box, and with it the connection: the server then rolls back what
-// is not committed.
-constexpr const char* kServerUndoes =
-    "確定していないこのデータベースの変更は、サーバーが取り消します。";
-constexpr const char* kUnknown =
-    "このデータベースが変更されたかどうかは分かりません。確かめてください。";
-
-constexpr StopText kStopTexts[] = {
+const StopText kStopTexts[] = {
     {Stage::Trial, State::Open,
      "を確かめる途中でエラーが発生し、試した変更を取り消せたことを確かめられなかったため、中止しま"
      "した。"},
@@ -76,20 +76,15 @@ constexpr StopText kStopTexts[] = {
     {Stage::Change, State::Usable,
      "の変更中にエラーが発生しました。このデータベースの変更は取り消しました。"},
     {Stage::Change, State::Open,
-     "の変更中にエラーが発生し、変更を取り消せたことを確かめられませんでした。"},
-    {Stage::Change, State::Lost, "の変更中にサーバーとの接続が切れました。"},
-    {Stage::Change, State::Silent, "の変更中にサーバーが応答しなくなりました。"},
-    {Stage::Commit, State::Usable, "の変更を確定する途中でエラーが発生しました。"},
-    {Stage::Commit, State::Open, "の変更を確定する途中でエラーが発生しました。"},
-    {Stage::Commit, State::Lost, "の変更を確定する途中でサーバーとの接続が切れました。"},
-    {Stage::Commit, State::Silent, "の変更を確定する途中でサーバーが応答しなくなりました。"},
+     "の変更中にエラーが発生し、変更を取り消せたことを確かめられませんでした。" + kServerUndoes},
+    {Stage::Change, State::Lost, "の変更中にサーバーとの接続が切れました。" + kServerUndoes},
+    {Stage::Change, State::Silent, "の変更中にサーバーが応答しなくなりました。" + kServerUndoes},
+    {Stage::Commit, State::Usable, "の変更を確定する途中でエラーが発生しました。" + kUnknown},
+    {Stage::Commit, State::Open, "の変更を確定する途中でエラーが発生しました。" + kUnknown},
+    {Stage::Commit, State::Lost, "の変更を確定する途中でサーバーとの接続が切れました。" + kUnknown},
+    {Stage::Commit, State::Silent,
+     "の変更を確定する途中でサーバーが応答しなくなりました。" + kUnknown},
 };
-
-/// What the box says of a database that failed in the real pass, after the row's text.
-std::string Outcome(Stage stage, State state) {
-  if (stage == Stage::Commit) return kUnknown;
-  return state == State::Usable ? "" : kServerUndoes;
-}
 
 std::string StopTextOf(Stage stage, State state) {
   const auto row = std::find_if(std::begin(kStopTexts), std::end(kStopTexts), [&](const auto& r) {
@@ -205,8 +200,7 @@ std::string RealPassFailureMessage(const std::vector<Database>& databases, std::
                                    Stage stage, const std::string& description,
                                    const Aftermath& after) {
   std::string text = "会社データベース" + Quoted(databases[failed].name) +
-                     StopTextOf(stage, after.state) + Outcome(stage, after.state) + "\r\n" +
-                     description + "\r\n";
+                     StopTextOf(stage, after.state) + "\r\n" + description + "\r\n";
   std::vector<std::string> changed, notReached;
   for (std::size_t i = 0; i < databases.size(); ++i) {
     if (i == failed || databases[i].batch.empty()) continue;
