@@ -36,7 +36,8 @@ class Converter {
 
   /// Converts all of `in`; any invalid or incomplete sequence raises DecodeError.
   std::string Convert(std::string_view in) {
-    iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // a fresh start after a failed call
+    // A fresh start after a call that failed.
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
     std::string out;
     char* src = const_cast<char*>(in.data());
     std::size_t srcLeft = in.size();
