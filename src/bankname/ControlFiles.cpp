@@ -7,6 +7,7 @@
 #include <iterator>
 #include <optional>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/Platform.hpp"
 
@@ -73,8 +74,7 @@ std::vector<std::string> SplitLines(const std::string& bytes) {
       continue;
     }
     if (i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    lines.push_back(std::move(line));
-    line.clear();
+    lines.push_back(std::exchange(line, {}));
   }
   if (!line.empty()) lines.push_back(std::move(line));
   return lines;

@@ -3,35 +3,26 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace platform {
 
 std::string VisibleControls(std::string_view utf8) {
-  std::string out;
-  for (std::size_t i = 0; i < utf8.size(); ++i) {
-    const auto byte = static_cast<unsigned char>(utf8[i]);
-    const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0;
-    const auto third = i + 2 < utf8.size() ? static_cast<unsigned char>(utf8[i + 2]) : 0;
-    char escape[8] = {};
-    if (byte == '\r' || byte == '\n' || byte == '\t') {
-      out += byte == '\r' ? "\\r" : byte == '\n' ? "\\n" : "\\t";
+  std::u16string shown;
+  for (const char16_t c : ToUtf16(utf8)) {
+    if (c >= 0x20 && c != 0x7F && (c < 0x80 || c > 0x9F) && c != 0x2028 && c != 0x2029) {
+      shown += c;
       continue;
     }
-    if (byte < 0x20 || byte == 0x7F) {
-      std::snprintf(escape, sizeof escape, "\\x%02X", byte);
-    } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
-      std::snprintf(escape, sizeof escape, "\\u%04X", next);
-      i += 1;
-    } else if (byte == 0xE2 && next == 0x80 && (third == 0xA8 || third == 0xA9)) {
-      std::snprintf(escape, sizeof escape, "\\u%04X", 0x2000 + third - 0x80);
-      i += 2;
+    char escape[8];
+    if (c == u'\r' || c == u'\n' || c == u'\t') {
+      std::snprintf(escape, sizeof escape, "\\%c", c == u'\r' ? 'r' : c == u'\n' ? 'n' : 't');
     } else {
-      out += static_cast<char>(byte);
-      continue;
+      std::snprintf(escape, sizeof escape, c < 0x80 ? "\\x%02X" : "\\u%04X", unsigned{c});
     }
-    out += escape;
+    shown.append(escape, escape + std::strlen(escape));
   }
-  return out;
+  return ToUtf8(shown);
 }
 
 bool SameIgnoringAsciiCase(std::string_view a, std::string_view b) {

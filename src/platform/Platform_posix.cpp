@@ -48,8 +48,7 @@ class Converter {
       const std::size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
       out.append(buffer, sizeof buffer - dstLeft);
       if (rc == static_cast<std::size_t>(-1) && errno != E2BIG) {
-        throw DecodeError("invalid byte sequence at byte " +
-                          std::to_string(in.size() - srcLeft + 1));
+        throw DecodeError("invalid byte sequence");
       }
     }
     return out;

@@ -78,7 +78,7 @@ std::string DecodeCp932(std::string_view bytes) {
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     const auto byte = static_cast<unsigned char>(bytes[i]);
     if (IsUndefinedSingleByte(byte)) {
-      throw DecodeError("invalid byte sequence at byte " + std::to_string(i + 1));
+      throw DecodeError("invalid code page 932 byte sequence");
     }
     if (IsLeadByte(byte)) ++i;
   }

@@ -122,9 +122,9 @@ TEST_F(ControlFilesTest, ABankRecordThatCannotBeShownOrRunIsRefused) {
   const std::pair<std::string, std::string> cases[] = {
       {"", file + "から銀行の情報を読めませんでした。使える行がありません。"},
       {"0005,A,B,0005,C", file + "の最後の行には項目が 6 つ必要です (5 個しかありません)。"},
-      {"0001,A,B,0005,C,D",
-       file + "の項目 1 (コード) 「0001」と項目 4 (コード) 「0005」が違います。"
-              "コードは変更できません。同じコードにしてください。"},
+      {"0001,A,B,0005,C,D", file +
+                                "の項目 1 (コード) 「0001」と項目 4 (コード) 「0005」が違います。"
+                                "コードは変更できません。同じコードにしてください。"},
       {"00A5,A,B,00A5,C,D", file + "の項目 4 (コード) 「00A5」は半角数字ではありません。"},
       // The new kana goes into columns of half-width kana: what the IME types before F8 is
       // refused, by its first such character.

@@ -27,6 +27,8 @@ class DriverAnswersTest : public testing::Test {
 TEST_F(DriverAnswersTest, AFailedCallFailsTheBatchWithTheDriversDescription) {
   EXPECT_EQ(ErrorOf("fetch error with info"), "Arithmetic overflow error.");
   EXPECT_EQ(ErrorOf("endless results"), "SQLMoreResults: the results do not end");
+  EXPECT_EQ(ErrorOf("value without end"),
+            "SQLGetData: the driver returned a value that does not end");
 }
 
 TEST_F(DriverAnswersTest, AnErrorRecordFailsTheBatchWhateverTheReturnCode) {

@@ -36,9 +36,9 @@ TEST(TextTest, CaseIsIgnoredForAsciiLettersOnly) {
 // written out, everything else kept.
 TEST(TextTest, ControlCharactersAreWrittenOut) {
   const std::pair<const char*, const char*> cases[] = {
-      {"db\r\n・x", "db\\r\\n・x"},
+      {"db x\r\n・y", "db x\\r\\n・y"},
       {"a\tb\x1B\x7F", "a\\tb\\x1B\\x7F"},
-      {"\u0085\u009F\u00A0", "\\u0085\\u009F\u00A0"},
+      {"\u0080\u009F\u00A0~", "\\u0080\\u009F\u00A0~"},
       {"\u2028\u2029\u2027", "\\u2028\\u2029\u2027"},
       {"銀行ｷﾞﾝｺｳé", "銀行ｷﾞﾝｺｳé"},
   };

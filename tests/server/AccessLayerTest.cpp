@@ -84,14 +84,18 @@ TEST_F(AccessLayerTest, AnErrorInALaterStatementIsRaisedAndTheConnectionStaysUsa
   EXPECT_EQ(
       NativeErrorOf([&] { connection->Execute("UPDATE Item SET Name = 'z' WHERE Code = 1"); }),
       245);
-  // A description longer than the first buffer is read whole.
-  const std::string value(600, 'x');
-  try {
-    connection->Execute("UPDATE Item SET Name = 'z' WHERE Id = '" + value + "'");
-    FAIL() << "no error";
-  } catch (const odbc::Error& e) {
-    EXPECT_EQ(std::string(e.what()), "Conversion failed when converting the varchar value '" +
-                                         value + "' to data type int.");
+  // Descriptions of about the first buffer's 512 units (FreeTDS's prefix and the text around
+  // the value take 93 of them), and longer, are read whole.
+  for (const std::size_t length : {417u, 418u, 419u, 420u, 421u, 600u}) {
+    const std::string value(length, 'x');
+    try {
+      connection->Execute("UPDATE Item SET Name = 'z' WHERE Id = '" + value + "'");
+      FAIL() << "no error";
+    } catch (const odbc::Error& e) {
+      EXPECT_EQ(std::string(e.what()), "Conversion failed when converting the varchar value '" +
+                                           value + "' to data type int.")
+          << length;
+    }
   }
   EXPECT_EQ(odbc::QueryNumber(*connection, "SELECT COUNT(*) FROM Item"), 3);
 }

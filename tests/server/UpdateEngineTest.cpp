@@ -106,6 +106,22 @@ TEST_F(UpdateEngineTest, ADatabaseWithoutTheListedColumnsGetsAnEmptyBatch) {
   const UpdatePlan nothingListed("ORV_Test", {{"TBank", "BankCode", "", ""}}, Bank("5", "a", "b"));
   EXPECT_EQ(nothingListed.CatalogRequest("qnt1dat01"), "USE [qnt1dat01]");
   EXPECT_EQ(Build("qnt1dat01", nothingListed), "");
+  // A line that names no column to change is passed over, and the next one is read.
+  const UpdatePlan later("ORV_Test",
+                         {{"TBank", "BankCode", "", ""}, {"TBank", "BankCode", "BankName", ""}},
+                         Bank("5", "a", "b"));
+  EXPECT_EQ(Build("qnt1dat01", later),
+            "UPDATE [qnt1dat01].dbo.TBank SET BankName = N'a' WHERE BankCode = 5\r\n");
+}
+
+// The database's collation ignores width: the key and the kana column are one column there.
+TEST_F(UpdateEngineTest, OneColumnInTwoRolesIsAnErrorOfThatDatabase) {
+  const UpdatePlan twins("ORV_Test", {{"TBank", "BankCode", "", "ＢａｎｋＣｏｄｅ", 3}},
+                         Bank("0005", "a", "b"));
+  EXPECT_EQ(ErrorOf("qnt1dat01", twins),
+            "ファイル「ORV_Test」の3行目の項目 2 (キー列) 「BankCode」と項目 4 (カナ列) "
+            "「ＢａｎｋＣｏｄｅ」は、このデータベースでは同じ列です。キー列、名称列、カナ列は別の列"
+            "にしてください。");
 }
 
 TEST_F(UpdateEngineTest, ATableToChangeWithoutItsKeyColumnIsAnErrorOfThatDatabase) {

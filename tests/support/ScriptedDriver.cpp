@@ -1,7 +1,7 @@
 // An ODBC driver for the access layer's tests, loaded by the driver manager like any other:
 // the text of each statement names a sequence of answers that drivers other than the test
-// server's give (an error record that comes with SQL_SUCCESS_WITH_INFO, results that never
-// end). The stand-in covers what a server can do: dead connections, failing fetches.
+// server's give (an error record that comes with SQL_SUCCESS_WITH_INFO, results or a value that
+// never end). The stand-in covers what a server can do: dead connections, failing fetches.
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlucode.h>
@@ -23,6 +23,7 @@ const Record kChangedDatabase{"01000", 5701,
 const Record kInvalidObject{"42S02", 208, "[Scripted][SQL Server]Invalid object name 'Missing'."};
 const Record kPrinted{"01000", 0, "[Scripted][SQL Server]printed"};
 const Record kOverflow{"22003", 8115, "[Scripted][SQL Server]Arithmetic overflow error."};
+const Record kTruncated{"01004", 0, "[Scripted]String data, right truncated"};
 
 struct Handle {
   std::vector<Record> diagnostics;
@@ -53,7 +54,9 @@ SQLRETURN Inform(Handle& handle, std::vector<Record> records) {
 bool Is(const Statement& statement, const char* script) { return statement.script == script; }
 
 /// Whether the current result is a row set (one column) rather than a count of changed rows.
-bool HasRows(const Statement& statement) { return Is(statement, "fetch error with info"); }
+bool HasRows(const Statement& statement) {
+  return Is(statement, "fetch error with info") || Is(statement, "value without end");
+}
 
 void CopyWide(const std::string& text, SQLWCHAR* buffer, SQLSMALLINT capacity,
               SQLSMALLINT* length) {
@@ -190,7 +193,12 @@ SQLRETURN SQL_API SQLFetch(SQLHSTMT handle) {
 
 SQLRETURN SQL_API SQLGetData(SQLHSTMT handle, SQLUSMALLINT, SQLSMALLINT, SQLPOINTER value,
                              SQLLEN capacity, SQLLEN* indicator) {
-  Begin(handle);
+  auto& statement = Begin(handle);
+  // More of the value always follows, and none of it comes.
+  if (Is(statement, "value without end")) {
+    *indicator = 0;
+    return Inform(statement, {kTruncated});
+  }
   SQLSMALLINT chars = 0;
   CopyWide("7", static_cast<SQLWCHAR*>(value),
            static_cast<SQLSMALLINT>(capacity / static_cast<SQLLEN>(sizeof(SQLWCHAR))), &chars);
