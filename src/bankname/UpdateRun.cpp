@@ -100,10 +100,11 @@ bool TimedOut(const std::exception& failure) {
 
 /// "・name" lines, the first kListed of them, then how many more.
 std::string Listed(const std::vector<std::string>& names) {
+  const std::size_t listed = std::min(names.size(), kListed);
   std::string text;
-  for (std::size_t i = 0; i < names.size() && i < kListed; ++i) text += "\r\n・" + names[i];
-  if (names.size() > kListed) {
-    text += "\r\n・ほか " + std::to_string(names.size() - kListed) + " 件";
+  for (std::size_t i = 0; i < listed; ++i) text += "\r\n・" + names[i];
+  if (const std::size_t more = names.size() - listed; more > 0) {
+    text += "\r\n・ほか " + std::to_string(more) + " 件";
   }
   return text;
 }

@@ -455,7 +455,7 @@ std::vector<ResultSet> Transaction::Try(std::string_view sql) {
   auto results =
       connection_.Execute(Beginning() + std::string(sql) + "\r\n" + std::string(kRollback) +
                           "\r\n" + std::string(kOpenTransactions));
-  if (results.empty() || results.back().columns.empty()) throw Error("The query returned no row");
+  if (results.empty()) throw Error("The query returned no row");
   if (const long long open = NumberOf(results.back()); open != 0) throw Error(LeftOpen(open));
   done_ = true;
   results.pop_back();
