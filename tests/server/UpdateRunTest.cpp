@@ -534,7 +534,8 @@ INSTANTIATE_TEST_SUITE_P(
         // many databases there are.
         Stop{{"--hold", "UPDATE:60"}, 3, "---", 0, TrialTimeout("qnt8dat01", 3, 2), "", "", 0, 8},
         // Its rollback and the question after it held too: the clean-up waits a short time of
-        // its own, and a server that does not answer is not a lost connection.
+        // its own (4 + 2 + 2 s; a full time-out each would be 12 s), and a server that does not
+        // answer is not a lost connection.
         Stop{{"--hold", "TRANCOUNT:60"},
              4,
              "---",
@@ -544,7 +545,7 @@ INSTANTIATE_TEST_SUITE_P(
              "",
              "",
              0,
-             10},
+             11},
         // A server that stops answering, even the cancel; a session that ends; a connection that
         // goes in the middle of a reply's rows.
         Stop{{"--stall-batch", "5"}, 1, "---", 0, kLostInQnt8dat02},
