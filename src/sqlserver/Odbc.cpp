@@ -429,16 +429,18 @@ long long QueryNumber(Connection& connection, std::string_view sql, long limit) 
 }
 
 namespace {
-/// Ends the transaction with `sql` and asks in the same request whether any is left open: a
-/// transaction still open would take every later change with it when it is rolled back.
-void EndTransaction(Connection& connection, const std::string& sql) {
-  const long long open = QueryNumber(connection, sql + "\r\n" + std::string(kOpenTransactions));
-  if (open != 0) throw Error(LeftOpen(open));
-}
-}  // namespace
-
-namespace {
 constexpr std::string_view kRollback = "IF @@TRANCOUNT > 0 ROLLBACK TRANSACTION";
+
+/// Runs `sql`, which ends a transaction, and asks in the same request whether any is left open:
+/// a transaction still open would take every later change with it when it is rolled back. The
+/// results before that question; raises Error as Execute does, or when one is still open.
+std::vector<ResultSet> EndTransaction(Connection& connection, const std::string& sql) {
+  auto results = connection.Execute(sql + "\r\n" + std::string(kOpenTransactions));
+  if (results.empty()) throw Error("The query returned no row");
+  if (const long long open = NumberOf(results.back()); open != 0) throw Error(LeftOpen(open));
+  results.pop_back();
+  return results;
+}
 }  // namespace
 
 std::string Transaction::Beginning() {
@@ -453,12 +455,8 @@ std::vector<ResultSet> Transaction::Execute(std::string_view sql) {
 
 std::vector<ResultSet> Transaction::Try(std::string_view sql) {
   auto results =
-      connection_.Execute(Beginning() + std::string(sql) + "\r\n" + std::string(kRollback) +
-                          "\r\n" + std::string(kOpenTransactions));
-  if (results.empty()) throw Error("The query returned no row");
-  if (const long long open = NumberOf(results.back()); open != 0) throw Error(LeftOpen(open));
+      EndTransaction(connection_, Beginning() + std::string(sql) + "\r\n" + std::string(kRollback));
   done_ = true;
-  results.pop_back();
   return results;
 }
 
